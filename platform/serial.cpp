@@ -1,0 +1,163 @@
+#include "platform/serial.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/clock.h"
+#include "platform/fd_wait.h"
+
+namespace vaultra::platform {
+namespace {
+
+speed_t SpeedFor(std::int32_t baud) {
+    switch (baud) {
+        case 1200:
+            return B1200;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        default:
+            return B9600;
+    }
+}
+
+tcflag_t SizeFor(std::uint8_t dataBits) {
+    switch (dataBits) {
+        case 5:
+            return CS5;
+        case 6:
+            return CS6;
+        case 7:
+            return CS7;
+        default:
+            return CS8;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<SerialDevice>(new SerialDevice(fd));
+}
+
+SerialDevice::~SerialDevice() {
+    ioctl(fd_, TIOCNXCL);
+    close(fd_);
+}
+
+bool SerialDevice::Configure(const SerialSettings& settings) {
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) {
+        return false;
+    }
+    cfmakeraw(&tio);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= SizeFor(settings.dataBits) | CREAD | CLOCAL;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | IGNPAR | PARMRK);
+    if (settings.parity != SerialParity::kNone) {
+        tio.c_cflag |= PARENB;
+        tio.c_iflag |= INPCK;
+        if (settings.parity == SerialParity::kOdd) {
+            tio.c_cflag |= PARODD;
+        }
+    }
+    if (settings.twoStopBits) {
+        tio.c_cflag |= CSTOPB;
+    }
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    const speed_t speed = SpeedFor(settings.baud);
+    if (cfsetispeed(&tio, speed) != 0 || cfsetospeed(&tio, speed) != 0 ||
+        tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        return false;
+    }
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    ioctl(fd_, TIOCMBIS, &lines);  // pseudo-terminals have no modem lines
+    return true;
+}
+
+int SerialDevice::Read(std::uint8_t* buffer, int capacity, std::uint32_t waitMs) {
+    if (capacity <= 0) {
+        return 0;
+    }
+    for (;;) {
+        const ssize_t got = read(fd_, buffer, static_cast<size_t>(capacity));
+        if (got > 0) {
+            return static_cast<int>(got);
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0 && errno != EAGAIN) {
+            return -1;
+        }
+        // Nothing there (a hung-up pseudo-terminal also reads as nothing): wait once for input.
+        if (waitMs == 0 || WaitDescriptor(fd_, POLLIN, waitMs) == 0) {
+            return 0;
+        }
+        waitMs = 0;
+    }
+}
+
+int SerialDevice::BytesWaiting() {
+    int count = 0;
+    return ioctl(fd_, FIONREAD, &count) == 0 ? count : 0;
+}
+
+bool SerialDevice::Write(const std::uint8_t* data, int n, std::uint32_t timeoutMs) {
+    const std::uint64_t deadline = MonotonicMs() + timeoutMs;
+    int done = 0;
+    while (done < n) {
+        const ssize_t put = write(fd_, data + done, static_cast<size_t>(n - done));
+        if (put > 0) {
+            done += static_cast<int>(put);
+            continue;
+        }
+        if (put < 0 && errno != EAGAIN && errno != EINTR) {
+            return false;
+        }
+        const std::uint64_t now = MonotonicMs();
+        if (now >= deadline ||
+            WaitDescriptor(fd_, POLLOUT, static_cast<std::uint32_t>(deadline - now)) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SerialDevice::Purge() {
+    return tcflush(fd_, TCIOFLUSH) == 0;
+}
+
+bool SerialDevice::SetBreak(bool on) {
+    return ioctl(fd_, on ? TIOCSBRK : TIOCCBRK) == 0;
+}
+
+void SerialDevice::DropDtr() {
+    int lines = TIOCM_DTR;
+    ioctl(fd_, TIOCMBIC, &lines);
+}
+
+}  // namespace vaultra::platform
