@@ -1,0 +1,222 @@
+#include "drivers/s7/adapter_line.h"
+
+#include <algorithm>
+
+#include "drivers/s7/settings.h"
+
+namespace vaultra::s7 {
+
+using s7wire::kDle;
+using s7wire::kNak;
+using s7wire::kStx;
+
+namespace {
+
+// Raw line bytes of one telegram: doubled content plus trailer stays well below this.
+constexpr size_t kMaxRawBytes = 2 * kMaxTelegram + 4;
+
+}  // namespace
+
+TelegramReader::Result TelegramReader::Next(uint8_t& byte) {
+    while (!ended_) {
+        uint8_t raw = 0;
+        if (++raw_ > kMaxRawBytes || !link::ComReadByteTimed(port_, &raw, charTicks_))
+            return Result::kFail;
+        switch (decoder_.Feed(raw, byte)) {
+            case s7wire::DleDecoder::Event::kData:
+                return Result::kByte;
+            case s7wire::DleDecoder::Event::kEnd:
+                ended_ = true;
+                return Result::kEnd;
+            case s7wire::DleDecoder::Event::kError:
+                return Result::kFail;
+            case s7wire::DleDecoder::Event::kNone:
+                break;
+        }
+    }
+    return Result::kEnd;
+}
+
+bool TelegramReader::SkipToEnd() {
+    uint8_t b = 0;
+    for (;;) {
+        const Result r = Next(b);
+        if (r == Result::kEnd)
+            return true;
+        if (r == Result::kFail)
+            return false;
+    }
+}
+
+bool TelegramReader::CheckTrailer() {
+    uint8_t bcc = 0;
+    return ended_ && link::ComReadByteTimed(port_, &bcc, charTicks_) && bcc == decoder_.Check();
+}
+
+int32_t AdapterLine::CharTicks() const {
+    return std::max<int32_t>(1, link::ComCharTimeoutFactor());
+}
+int32_t AdapterLine::Attempts() const {
+    return std::max<int32_t>(1, DriverSettings().attempts);
+}
+int32_t AdapterLine::TimeoutTicks() const {
+    return std::max<int32_t>(1, DriverSettings().timeoutTicks);
+}
+
+bool AdapterLine::WaitByte(uint8_t& byte, int32_t ticks, ProgressSink* progress, bool* cancelled) {
+    uint32_t start = link::TicksNow();
+    uint32_t lastReport = start;
+    intptr_t reported = 0;
+    for (;;) {
+        if (link::ComHasInput(port) && link::ComReadByte(port, &byte))
+            return true;
+        uint32_t now = link::TicksNow();
+        if (now < start)
+            start = lastReport = now;  // the tick count ran backwards: restart the wait
+        const int64_t left = static_cast<int64_t>(ticks) - (now - start);
+        if (left <= 0)
+            return false;
+        const int32_t slice = static_cast<int32_t>(std::min<int64_t>(left, kProgressSliceTicks));
+        if (link::ComReadByteTimed(port, &byte, slice))
+            return true;
+        now = link::TicksNow();
+        if (progress != nullptr && now - lastReport > static_cast<uint32_t>(kProgressSliceTicks)) {
+            if (!progress->Report(reported)) {
+                if (cancelled != nullptr)
+                    *cancelled = true;
+                return false;
+            }
+            reported = (now - start) / kProgressSliceTicks;
+            lastReport = now;
+        }
+    }
+}
+
+bool AdapterLine::Answer(uint8_t control) {
+    return link::ComWriteByte(port, control) == 1;
+}
+
+void AdapterLine::AbsorbTelegram() {
+    if (!Answer(kDle))
+        return;
+    TelegramReader reader(port, CharTicks());
+    const bool complete = reader.SkipToEnd() && reader.CheckTrailer();
+    Answer(complete ? kDle : kNak);
+}
+
+void AdapterLine::AbsorbPending(uint32_t waitMs) {
+    uint8_t b = 0;
+    if (link::ComHasInput(port)) {
+        if (!link::ComReadByte(port, &b))
+            return;
+    } else {
+        const int32_t ticks = static_cast<int32_t>((waitMs + link::kTickMs - 1) / link::kTickMs);
+        if (waitMs == 0 || !link::ComReadByteTimed(port, &b, ticks))
+            return;
+    }
+    if (b == kStx)
+        AbsorbTelegram();
+}
+
+bool AdapterLine::SendTelegram(ConnectionRecord& record, std::span<const uint8_t> head,
+                               std::span<const uint8_t> body) {
+    std::vector<uint8_t> first;
+    s7wire::AppendDleDoubled(first, head);
+    std::vector<uint8_t> rest;
+    s7wire::AppendDleDoubled(rest, body);
+    uint8_t check = s7wire::BlockCheck(head) ^ s7wire::BlockCheck(body) ^ kDle ^ s7wire::kEtx;
+    rest.insert(rest.end(), {kDle, s7wire::kEtx, check});
+
+    AbsorbPending(0);
+    record.status = kStatusNoAnswer;
+    for (int32_t attempt = 0; attempt < Attempts(); ++attempt) {
+        if (attempt > 0)
+            link::ComFlush(port);
+        if (!Answer(kStx)) {
+            record.status = kStatusPort;
+            continue;
+        }
+        uint8_t grant = 0;
+        if (!WaitByte(grant, TimeoutTicks())) {
+            record.status = kStatusNoAnswer;
+            continue;
+        }
+        if (grant == kStx) {  // the adapter sends at the same time: take its telegram first
+            AbsorbTelegram();
+            continue;
+        }
+        if (grant != kDle) {
+            record.status = kStatusWrongControl;
+            record.plcError = kDle;
+            continue;
+        }
+        if ((!first.empty() && !link::ComWrite(port, first.data(), static_cast<int32_t>(first.size()))) ||
+            !link::ComWrite(port, rest.data(), static_cast<int32_t>(rest.size()))) {
+            record.status = kStatusPort;
+            continue;
+        }
+        uint8_t accepted = 0;
+        if (!link::ComReadByteTimed(port, &accepted, TimeoutTicks())) {
+            record.status = kStatusNoAnswer;
+            continue;
+        }
+        if (accepted != kDle) {
+            record.status = kStatusWrongControl;
+            record.plcError = kDle;
+            continue;
+        }
+        record.status = 0;
+        return true;
+    }
+    return false;
+}
+
+bool AdapterLine::ReceiveTelegram(ConnectionRecord& record, Form form, size_t n,
+                                  std::vector<uint8_t>& content, int32_t timeoutTicks) {
+    for (int32_t attempt = 0; attempt < Attempts(); ++attempt) {
+        content.clear();
+        uint8_t first = 0;
+        if (!WaitByte(first, timeoutTicks)) {
+            record.status = kStatusNoAnswer;
+            if (form == Form::kAny)
+                Answer(kNak);
+            continue;
+        }
+        if (first != kStx) {
+            record.status = kStatusWrongControl;
+            record.plcError = kStx;
+            continue;
+        }
+        if (!Answer(kDle)) {
+            record.status = kStatusPort;
+            return false;
+        }
+        TelegramReader reader(port, CharTicks());
+        size_t total = 0;
+        uint8_t b = 0;
+        TelegramReader::Result r;
+        while ((r = reader.Next(b)) == TelegramReader::Result::kByte) {
+            if (content.size() < (form == Form::kAny ? n : kMaxTelegram))
+                content.push_back(b);
+            ++total;
+        }
+        const bool shapeOk = form == Form::kExact ? total == n : form == Form::kAtMost ? total <= n : true;
+        if (r != TelegramReader::Result::kEnd || !reader.CheckTrailer() || !shapeOk) {
+            record.status = kStatusNoAnswer;
+            if (!Answer(kNak)) {
+                record.status = kStatusPort;
+                return false;
+            }
+            continue;
+        }
+        if (!Answer(kDle)) {
+            record.status = kStatusPort;
+            return false;
+        }
+        record.status = 0;
+        return true;
+    }
+    return false;
+}
+
+}  // namespace vaultra::s7

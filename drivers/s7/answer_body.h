@@ -1,0 +1,83 @@
+// The parameter and data parts of an S7 answer, read from any byte source (an adapter telegram or an
+// ISO-on-TCP packet). Every count the PLC announces is bounded by the room the caller gave.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "drivers/s7/channel.h"
+
+namespace vaultra::s7 {
+
+enum class ReadResult { kByte, kEnd, kFail };
+
+inline bool IsAcknowledgement(uint8_t rosctr) {
+    return rosctr == s7wire::kRosctrAck || rosctr == s7wire::kRosctrAckData;
+}
+
+// Stores data bytes up to the caller's room and counts every byte that arrived.
+template <typename Source>
+ReadResult ReadAnswerData(Source& source, Answer& answer, size_t n) {
+    uint8_t b = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const ReadResult r = source.Next(b);
+        if (r != ReadResult::kByte)
+            return r;
+        if (answer.dataStored < answer.data.size())
+            answer.data[answer.dataStored++] = b;
+        ++answer.dataReceived;
+    }
+    return ReadResult::kByte;
+}
+
+// Reads `n` bytes into out (null drops them); stops early at the end of the source.
+template <typename Source>
+ReadResult ReadBytes(Source& source, uint8_t* out, size_t n, size_t& got) {
+    got = 0;
+    while (got < n) {
+        uint8_t b = 0;
+        const ReadResult r = source.Next(b);
+        if (r != ReadResult::kByte)
+            return r;
+        if (out != nullptr)
+            out[got] = b;
+        ++got;
+    }
+    return ReadResult::kByte;
+}
+
+// After the S7 header: the acknowledgement's error bytes (which count as the first two parameter bytes
+// for a caller that wants more than two), the parameter bytes wanted (the rest of the parameter part is
+// skipped, so the data part stays in place) and the data part. A non-zero error class/code, or the error
+// field of a user-data parameter, is returned in plcError.
+template <typename Source>
+bool ReadAnswerBody(Source& source, const s7wire::S7Header& h, Answer& answer, uint16_t& plcError) {
+    size_t got = 0;
+    const bool ack = IsAcknowledgement(h.rosctr);
+    if (ack) {
+        uint8_t error[2] = {0, 0};
+        if (ReadBytes(source, error, 2, got) == ReadResult::kFail)
+            return false;
+        if (got == 2 && (error[0] | error[1]))
+            plcError = static_cast<uint16_t>(error[0] << 8 | error[1]);
+        if (answer.wantParam > 2 && got == 2) {
+            std::copy(error, error + 2, answer.param);
+            answer.paramRead = 2;
+        }
+    }
+    size_t paramTaken = 0;
+    if (answer.wantParam > answer.paramRead && h.paramLength > 0) {
+        const size_t want = std::min<size_t>(answer.wantParam - answer.paramRead, h.paramLength);
+        if (ReadBytes(source, answer.param + answer.paramRead, want, paramTaken) == ReadResult::kFail)
+            return false;
+        answer.paramRead += paramTaken;
+        if (!ack && h.paramLength > 8 && answer.paramRead >= 12 && (answer.param[10] | answer.param[11]))
+            plcError = static_cast<uint16_t>(answer.param[10] << 8 | answer.param[11]);
+    }
+    if (ReadBytes(source, nullptr, h.paramLength - paramTaken, got) == ReadResult::kFail)
+        return false;
+    return ReadAnswerData(source, answer, h.dataLength) != ReadResult::kFail;
+}
+
+}  // namespace vaultra::s7

@@ -1,0 +1,41 @@
+// ISO-on-TCP in place of the MPI adapter: a class 0 transport connection straight to the PLC, one S7
+// PDU per data TPDU. The link adds and strips the TPKT header.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "drivers/link/com.h"
+#include "drivers/s7/channel.h"
+
+namespace vaultra::s7 {
+
+// A received packet is read into a buffer of this size; larger ones are refused.
+inline constexpr size_t kIsoPacketCapacity = 1024;
+
+class IsoChannel final : public Channel {
+public:
+    bool Initialise(ConnectionRecord& record) override;
+    bool DisconnectAndRelease(ConnectionRecord& record) override;
+    bool EnsureConnected(ConnectionRecord& record) override;
+    bool PrepareStation(ConnectionRecord& record) override;
+    bool Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
+              std::span<const uint8_t> data) override;
+    bool Receive(ConnectionRecord& record, Answer& answer) override;
+    bool StationActive(const ConnectionRecord&) const override { return false; }
+
+private:
+    bool CheckPending(ConnectionRecord& record);
+    bool Connect(ConnectionRecord& record);
+    bool Write(ConnectionRecord& record, const std::vector<uint8_t>& tpdu);
+    // One packet within the time-out (attempts times); 0 when nothing arrived.
+    size_t WaitPacket(ProgressSink* progress, bool* cancelled);
+    bool ReceiveContinuation(ConnectionRecord& record, Answer& answer);
+
+    link::Port port_ = 0;
+    std::array<uint8_t, 2> peerReference_{};
+    std::vector<uint8_t> packet_ = std::vector<uint8_t>(kIsoPacketCapacity);
+};
+
+}  // namespace vaultra::s7
