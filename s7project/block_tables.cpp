@@ -1,0 +1,421 @@
+#include "s7project/block_tables.h"
+
+#include <algorithm>
+#include <array>
+#include <fstream>
+#include <vector>
+
+#include "s7project/byte_codec.h"
+#include "s7project/dbase_index.h"
+#include "s7project/dbase_table.h"
+#include "s7project/path_case.h"
+#include "s7project/table_schema.h"
+
+namespace vaultra::s7project {
+
+namespace {
+
+constexpr std::array<FieldSpec, 25> kSubblockFields{{
+    {"OBJECTID", 'N', 11},  {"BLKLANG", 'C', 5},    {"SUBBLKTYP", 'C', 5},  {"BLKNUMMER", 'C', 5},
+    {"ATTRIBUTE", 'N', 3},  {"AGRESERVED", 'N', 3}, {"BLKTOTLEN", 'N', 11}, {"MC5LEN", 'N', 11},
+    {"SSBLEN", 'N', 11},    {"ADDLEN", 'N', 11},    {"LOCDATALEN", 'N', 5}, {"TIMESTAMP1", 'C', 6},
+    {"TIMESTAMP2", 'C', 6}, {"PASSWORD", 'N', 11},  {"USERNAME", 'C', 8},   {"BLOCKFNAME", 'C', 8},
+    {"BLOCKNAME", 'C', 8},  {"VERSION", 'N', 3},    {"RESERVED1", 'N', 3},  {"CHECKSUM", 'N', 5},
+    {"CPUTYPE", 'N', 11},   {"RESERVED2", 'N', 11}, {"MC5CODE", 'M', 10},   {"SSBPART", 'M', 10},
+    {"ADDINFO", 'M', 10},
+}};
+
+constexpr std::array<FieldSpec, 7> kBausteinFields{{
+    {"ID", 'N', 11},
+    {"TYP", 'C', 5},
+    {"NUMMER", 'C', 5},
+    {"ATTRIBS", 'C', 40},
+    {"LINKS", 'N', 11},
+    {"UDA", 'M', 10},
+    {"SUBBLOCKS", 'M', 10},
+}};
+
+constexpr std::array<TagSpec, 2> kBausteinTags{{
+    kIdTagUnique,
+    {"TYPNUMBER_", 'C', true, "TYP + NUMMER", 10},
+}};
+
+constexpr std::string_view kSubblockTable = "SUBBLK.DBF";
+constexpr std::string_view kBausteinTable = "BAUSTEIN.DBF";
+constexpr std::string_view kObjectIdFile = "baustein.id";
+
+std::string Timestamp6(const Timestamp& t) {
+    return std::string(t.begin(), t.end());
+}
+
+std::string MemoField(std::uint32_t block) {
+    return RightAligned(block, 10);
+}
+
+// Subblock types whose records make up one block, in the order of the SUBBLOCKS memo.
+std::vector<std::uint8_t> SubblocksOf(std::uint8_t type) {
+    switch (type) {
+        case subblock::kOb:
+            return {3, 17, subblock::kOb};
+        case subblock::kDb:
+            return {6, 20, subblock::kDb};
+        case subblock::kFc:
+            return {5, 19, subblock::kFc};
+        case subblock::kFb:
+            return {4, 18, subblock::kFb};
+        default:
+            return {type};
+    }
+}
+
+// The memos of the three parts; false when a non-empty part could not be stored.
+struct PartMemos {
+    std::uint32_t code = 0;
+    std::uint32_t interfacePart = 0;
+    std::uint32_t additional = 0;
+};
+bool StoreParts(CDBASEDatei& table, const BlockParts& parts, PartMemos& memos) {
+    memos.code = table.WriteMemo(parts.code);
+    memos.interfacePart = table.WriteMemo(parts.interfacePart);
+    memos.additional = table.WriteMemo(parts.additional);
+    return (parts.code.empty() || memos.code != 0) &&
+           (parts.interfacePart.empty() || memos.interfacePart != 0) &&
+           (parts.additional.empty() || memos.additional != 0);
+}
+
+FieldValues SubblockValues(const BlockHeader& h, const PartMemos& memos) {
+    return {
+        {"BLKLANG", "00001"},
+        {"SUBBLKTYP", ZeroPadded(h.type, 5)},
+        {"BLKNUMMER", ZeroPadded(h.number, 5)},
+        {"ATTRIBUTE", "  1"},
+        {"AGRESERVED", "  1"},
+        {"BLKTOTLEN", RightAligned(h.loadLength, 11)},
+        {"MC5LEN", RightAligned(h.codeLength, 11)},
+        {"SSBLEN", RightAligned(h.ssbLength, 11)},
+        {"ADDLEN", RightAligned(h.addLength, 11)},
+        {"LOCDATALEN", RightAligned(h.localDataLength, 5)},
+        {"TIMESTAMP1", Timestamp6(h.timestamp1)},
+        {"TIMESTAMP2", Timestamp6(h.timestamp2)},
+        {"PASSWORD", RightAligned(0, 11)},
+        {"USERNAME", ZeroBytes(8)},
+        {"BLOCKFNAME", ZeroBytes(8)},
+        {"BLOCKNAME", ZeroBytes(8)},
+        {"VERSION", "  1"},
+        {"RESERVED1", "  0"},
+        {"CHECKSUM", "    0"},
+        {"CPUTYPE", RightAligned(0, 11)},
+        {"RESERVED2", RightAligned(0, 11)},
+        {"MC5CODE", MemoField(memos.code)},
+        {"SSBPART", MemoField(memos.interfacePart)},
+        {"ADDINFO", MemoField(memos.additional)},
+    };
+}
+
+// Finds the live record of a type and number (both "%05d" in the two named fields).
+bool FindTypeAndNumber(CDBASEDatei& table, std::string_view typeField, std::string_view numberField,
+                       std::uint8_t type, std::uint16_t number) {
+    const auto t = FieldByName(table, typeField);
+    const auto n = FieldByName(table, numberField);
+    if (!t || !n) {
+        return false;
+    }
+    const std::string typeText = ZeroPadded(type, 5);
+    const std::string numberText = ZeroPadded(number, 5);
+    return table.FindRecord({{*t, typeText}, {*n, numberText}});
+}
+
+// Overwrites the record of the same type and number (keeping its object number) or appends one.
+bool StoreRecord(CDBASEDatei& table, std::string_view typeField, std::string_view numberField,
+                 const BlockHeader& h, std::string_view idField, std::string idValue, FieldValues values) {
+    if (!FindTypeAndNumber(table, typeField, numberField, h.type, h.number)) {
+        if (!table.AppendRecord()) {
+            return false;
+        }
+        values.emplace_back(idField, std::move(idValue));
+    }
+    return WriteFieldsByName(table, values);
+}
+
+// (subblock type, SUBBLK record number) pairs of the records that belong to the block.
+std::vector<std::uint8_t> SubblockList(CDBASEDatei& subblk, const BlockHeader& h) {
+    std::vector<std::uint8_t> memo;
+    for (const std::uint8_t type : SubblocksOf(h.type)) {
+        if (FindTypeAndNumber(subblk, "SUBBLKTYP", "BLKNUMMER", type, h.number)) {
+            std::array<std::uint8_t, 8> pair{};
+            PutLe32(pair, 0, type);
+            PutLe32(pair, 4, subblk.CurrentRecord() + 1);
+            memo.insert(memo.end(), pair.begin(), pair.end());
+        }
+    }
+    return memo;
+}
+
+bool StoreDirectoryRecord(CDBASEDatei& baustein, CDBASEDatei& subblk, const BlockHeader& h,
+                          std::uint32_t objectNumber) {
+    const auto list = SubblockList(subblk, h);
+    const std::uint32_t memo = baustein.WriteMemo(list);
+    FieldValues values{
+        {"TYP", ZeroPadded(h.type, 5)}, {"NUMMER", ZeroPadded(h.number, 5)}, {"ATTRIBS", ZeroBytes(40)},
+        {"LINKS", RightAligned(0, 11)}, {"UDA", std::string(10, ' ')},       {"SUBBLOCKS", MemoField(memo)},
+    };
+    const bool stored =
+        StoreRecord(baustein, "TYP", "NUMMER", h, "ID", ZeroPadded(objectNumber, 11), std::move(values));
+    return stored && (list.empty() || memo != 0);
+}
+
+// Object numbers continue after every number already in the project, so appended records never repeat one.
+std::uint32_t FirstObjectNumber(CDBASEDatei& subblk, CDBASEDatei& baustein,
+                                const std::filesystem::path& idFile) {
+    std::uint64_t next = 1;
+    std::ifstream in(ResolveIgnoringCase(idFile), std::ios::binary);
+    std::array<std::uint8_t, 4> word{};
+    if (in.read(reinterpret_cast<char*>(word.data()), word.size())) {
+        next = GetLe32(word, 0);
+    }
+    next = std::max({next, HighestNumber(subblk, "OBJECTID") + 1, HighestNumber(baustein, "ID") + 1});
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(next, 0xFFFFFFFFU));
+}
+
+bool WriteObjectNumberFile(const std::filesystem::path& path, std::uint32_t next) {
+    std::ofstream out(ResolveIgnoringCase(path), std::ios::binary | std::ios::trunc);
+    std::array<std::uint8_t, 4> word{};
+    PutLe32(word, 0, next);
+    out.write(reinterpret_cast<const char*>(word.data()), word.size());
+    out.close();
+    return !out.fail();
+}
+
+// Stores one block in both tables; false when anything of it could not be stored.
+bool StoreBlock(CDBASEDatei& subblk, CDBASEDatei& baustein, std::span<const std::uint8_t> image,
+                std::uint32_t objectNumber) {
+    const auto h = ReadBlockHeader(image);
+    const auto parts = SplitBlockParts(image);
+    if (!h || !parts || !parts->complete) {
+        return false;
+    }
+    bool ok = true;
+    if (subblk.IsOpen()) {
+        PartMemos memos;
+        ok = StoreParts(subblk, *parts, memos);
+        ok = StoreRecord(subblk, "SUBBLKTYP", "BLKNUMMER", *h, "OBJECTID", RightAligned(objectNumber, 11),
+                         SubblockValues(*h, memos)) &&
+             ok;
+    }
+    if (baustein.IsOpen() && HasDirectoryRecord(BlockTypeCode(h->type))) {
+        ok = StoreDirectoryRecord(baustein, subblk, *h, objectNumber) && ok;
+    }
+    return ok;
+}
+
+bool IsStoredHere(std::span<const std::uint8_t> image) {
+    return HasBlockMarker(image) && image.size() > block_field::kType &&
+           (image[block_field::kAttribute] & 1) != 0 && image[block_field::kType] != subblock::kSdb;
+}
+
+}  // namespace
+
+bool WriteBlockTables(const std::filesystem::path& folder, const BlockList& blocks) {
+    CDBASEDatei baustein;
+    CDBASEDatei subblk;
+    const auto b = OpenOrCreateTable(baustein, folder / kBausteinTable, kBausteinFields,
+                                     kCreateIndexFile | kCreateMemoFile, kBausteinTags);
+    const auto s = OpenOrCreateTable(subblk, folder / kSubblockTable, kSubblockFields, kCreateMemoFile, {});
+    bool ok = b != TableOpening::kFailed && s != TableOpening::kFailed;
+    std::uint32_t objectNumber = FirstObjectNumber(subblk, baustein, folder / kObjectIdFile);
+    for (const auto& image : blocks) {
+        if (IsStoredHere(image)) {
+            ok = StoreBlock(subblk, baustein, image, objectNumber) && ok;
+            ++objectNumber;
+        }
+    }
+    ok = subblk.CloseTable() && ok;
+    ok = baustein.CloseTable() && ok;
+    return WriteObjectNumberFile(folder / kObjectIdFile, objectNumber) && ok;
+}
+
+// ---- reading ----
+
+namespace {
+
+struct StoredLengths {
+    std::uint64_t total = 0;
+    std::array<std::uint64_t, 3> parts{};  // code, interface, additional
+};
+
+// A part is taken only when its memo lies inside the memo file and has exactly the recorded length.
+bool ReadPart(CDBASEDatei& table, std::string_view memoField, std::uint64_t length,
+              std::vector<std::uint8_t>& out) {
+    if (length == 0) {
+        out.clear();
+        return true;
+    }
+    const auto text = CurrentField(table, memoField);
+    if (!text) {
+        return false;
+    }
+    const auto memo = table.ReadMemo(
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(LeadingNumber(*text), 0xFFFFFFFFU)));
+    if (!memo || memo->size() != length) {
+        return false;
+    }
+    out = *memo;
+    return true;
+}
+
+// Builds the image from the header values and parts; nothing when they do not fit together.
+std::optional<BlockImage> AssembleImage(BlockHeader h, std::uint64_t total,
+                                        const std::array<std::vector<std::uint8_t>, 3>& parts) {
+    const std::uint64_t needed = kBlockHeaderLength + parts[0].size() + parts[1].size() + parts[2].size();
+    if (total < needed || total > kMaxBlockImageLength) {
+        return std::nullopt;
+    }
+    h.loadLength = static_cast<std::uint32_t>(total);
+    h.codeLength = static_cast<std::uint16_t>(parts[0].size());
+    h.ssbLength = static_cast<std::uint16_t>(parts[1].size());
+    h.addLength = static_cast<std::uint16_t>(parts[2].size());
+    BlockImage image(static_cast<std::size_t>(total), 0);
+    WriteBlockHeader(h, image);
+    auto out = image.begin() + kBlockHeaderLength;
+    for (const auto& part : parts) {
+        out = std::copy(part.begin(), part.end(), out);
+    }
+    return image;
+}
+
+Timestamp TimestampField(CDBASEDatei& table, std::size_t field) {
+    Timestamp t{};
+    const auto text = table.ReadFieldNext(field, false);
+    if (text) {
+        std::copy_n(text->begin(), std::min(text->size(), t.size()), t.begin());
+    }
+    return t;
+}
+
+std::optional<std::uint64_t> NumberField(CDBASEDatei& table, std::string_view name) {
+    const auto text = CurrentField(table, name);
+    if (!text) {
+        return std::nullopt;
+    }
+    return LeadingNumber(*text);
+}
+
+std::optional<BlockImage> RebuildSubblockRecord(CDBASEDatei& table) {
+    const auto type = NumberField(table, "SUBBLKTYP");
+    const auto number = NumberField(table, "BLKNUMMER");
+    const auto total = NumberField(table, "BLKTOTLEN");
+    const auto local = NumberField(table, "LOCDATALEN");
+    const auto ts1 = FieldByName(table, "TIMESTAMP1");
+    const auto ts2 = FieldByName(table, "TIMESTAMP2");
+    if (!type || !number || !total || !local || !ts1 || !ts2 || *type > 255 ||
+        BlockTypeCode(static_cast<std::uint8_t>(*type)) == 0 || *number > 0xFFFF || *local > 0xFFFF) {
+        return std::nullopt;
+    }
+    constexpr std::array<std::string_view, 3> kLengthFields{"MC5LEN", "SSBLEN", "ADDLEN"};
+    constexpr std::array<std::string_view, 3> kMemoFields{"MC5CODE", "SSBPART", "ADDINFO"};
+    std::array<std::vector<std::uint8_t>, 3> parts;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const auto length = NumberField(table, kLengthFields[i]);
+        if (!length || *length > 0xFFFF || !ReadPart(table, kMemoFields[i], *length, parts[i])) {
+            return std::nullopt;
+        }
+    }
+    BlockHeader h;
+    h.type = static_cast<std::uint8_t>(*type);
+    h.number = static_cast<std::uint16_t>(*number);
+    h.localDataLength = static_cast<std::uint16_t>(*local);
+    h.timestamp1 = TimestampField(table, *ts1);
+    h.timestamp2 = TimestampField(table, *ts2);
+    return AssembleImage(h, *total, parts);
+}
+
+}  // namespace
+
+void ReadSubblockTable(const std::filesystem::path& folder, BlockList& blocks) {
+    CDBASEDatei table;
+    if (!table.OpenTable(ResolveIgnoringCase(folder, {kSubblockTable}))) {
+        return;
+    }
+    for (const std::uint32_t record : table.LiveRecords()) {
+        table.SelectRecord(record);
+        if (auto image = RebuildSubblockRecord(table)) {
+            blocks.push_back(std::move(*image));
+        }
+    }
+    table.CloseTable();
+}
+
+// ---- the older layout ----
+
+namespace {
+
+// Field numbers of the older block table.
+constexpr std::size_t kOldName = 1;
+constexpr std::size_t kOldType = 5;
+constexpr std::size_t kOldNumber = 6;
+constexpr std::size_t kOldTimestamp1 = 14;
+constexpr std::size_t kOldTimestamp2 = 15;
+constexpr std::array<std::size_t, 3> kOldMemos{25, 26, 27};
+constexpr std::size_t kOldLocalData = 28;
+constexpr std::uint64_t kOldFrameLength = 76;  // header, trailer and 4 bytes the older layout counts
+
+std::optional<BlockImage> RebuildOlderRecord(CDBASEDatei& table, std::uint64_t type) {
+    const auto number = table.ReadFieldNext(kOldNumber, false);
+    const auto local = table.ReadFieldNext(kOldLocalData, false);
+    if (!number || !local || LeadingNumber(*number) > 0xFFFF || LeadingNumber(*local) > 0xFFFF) {
+        return std::nullopt;
+    }
+    std::array<std::vector<std::uint8_t>, 3> parts;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const auto text = table.ReadFieldNext(kOldMemos[i], false);
+        const std::uint64_t block = text ? LeadingNumber(*text) : 0;
+        if (block != 0) {
+            auto memo =
+                table.ReadMemo(static_cast<std::uint32_t>(std::min<std::uint64_t>(block, 0xFFFFFFFFU)));
+            if (!memo || memo->size() > 0xFFFF) {
+                return std::nullopt;
+            }
+            parts[i] = std::move(*memo);
+        }
+    }
+    BlockHeader h;
+    h.type = static_cast<std::uint8_t>(type);
+    h.number = static_cast<std::uint16_t>(LeadingNumber(*number));
+    h.localDataLength = static_cast<std::uint16_t>(LeadingNumber(*local));
+    h.timestamp1 = TimestampField(table, kOldTimestamp1);
+    h.timestamp2 = TimestampField(table, kOldTimestamp2);
+    const std::uint64_t total = parts[0].size() + parts[1].size() + parts[2].size() + kOldFrameLength;
+    return AssembleImage(h, total, parts);
+}
+
+}  // namespace
+
+void ReadOlderBlockTable(const std::filesystem::path& folder, BlockList& blocks) {
+    CDBASEDatei table;
+    if (!table.OpenTable(ResolveIgnoringCase(folder, {kBausteinTable})) ||
+        table.FieldCount() <= kOldLocalData) {
+        return;
+    }
+    // Records of block types 0..254 whose name field begins with the type text, by type, then in file order.
+    std::vector<std::pair<std::uint64_t, std::uint32_t>> selected;
+    for (const std::uint32_t record : table.LiveRecords()) {
+        table.SelectRecord(record);
+        const auto type = table.ReadFieldNext(kOldType, false);
+        const auto name = table.ReadFieldNext(kOldName, false);
+        const std::uint64_t value = type ? LeadingNumber(*type) : 255;
+        if (type && name && value < 255 && name->starts_with(*type)) {
+            selected.emplace_back(value, record);
+        }
+    }
+    std::stable_sort(selected.begin(), selected.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [type, record] : selected) {
+        table.SelectRecord(record);
+        if (auto image = RebuildOlderRecord(table, type)) {
+            blocks.push_back(std::move(*image));
+        }
+    }
+    table.CloseTable();
+}
+
+}  // namespace vaultra::s7project

@@ -1,0 +1,22 @@
+// The block tables of a project folder: SUBBLK.DBF (one record per block with its parts as memos) and
+// BAUSTEIN.DBF (one record per block listing its SUBBLK records), and baustein.id.
+#pragma once
+
+#include <filesystem>
+
+#include "s7project/block_image.h"
+
+namespace vaultra::s7project {
+
+// Stores every block of the list except system data blocks and blocks whose attribute bit 0 is clear.
+// `folder` is OMBSTX/OFFLINE/<OfflineFolder>. False when a table, memo or baustein.id could not be
+// written, or a block image was shorter than its header announces (such a block is not stored).
+bool WriteBlockTables(const std::filesystem::path& folder, const BlockList& blocks);
+
+// Appends the blocks of SUBBLK.DBF in record order (the layout this station writes).
+void ReadSubblockTable(const std::filesystem::path& folder, BlockList& blocks);
+
+// Appends the blocks of an older project that keeps them in BAUSTEIN.DBF, in ascending type order.
+void ReadOlderBlockTable(const std::filesystem::path& folder, BlockList& blocks);
+
+}  // namespace vaultra::s7project

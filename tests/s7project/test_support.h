@@ -1,0 +1,38 @@
+// Helpers shared by the project tests: unique temporary folders, file bytes and sample blocks.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "s7project/block_image.h"
+
+namespace vaultra::s7project::testing {
+
+// A fresh directory below the system's temporary folder, removed again at destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
+void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
+std::string ReadText(const std::filesystem::path& path);
+
+// Block image with parts of the given sizes filled with a pattern derived from type and number.
+BlockImage SampleBlock(std::uint8_t type, std::uint16_t number, std::size_t code, std::size_t interfacePart,
+                       std::size_t additional);
+
+// Runs a command line and returns its standard output; the exit status goes to `status`.
+std::string RunCommand(const std::string& command, int& status);
+
+}  // namespace vaultra::s7project::testing
