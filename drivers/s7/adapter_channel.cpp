@@ -197,7 +197,8 @@ bool AdapterChannel::PrepareStation(ConnectionRecord& record) {
 bool AdapterChannel::Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
                           std::span<const uint8_t> data) {
     Bind(record);
-    Bytes head(s7wire::AdapterDataHeader(sequence_).begin(), s7wire::AdapterDataHeader(sequence_).end());
+    const auto adapterHeader = s7wire::AdapterDataHeader(sequence_);
+    Bytes head(adapterHeader.begin(), adapterHeader.end());
     s7wire::AppendS7Header(head, {rosctr, pduReference, static_cast<uint16_t>(param.size()),
                                   static_cast<uint16_t>(data.size())});
     Bytes body(param.begin(), param.end());

@@ -14,7 +14,7 @@ inline constexpr size_t kStationCount = 127;
 inline constexpr uint8_t kStationActive = 0x30;
 inline constexpr uint8_t kHighestStation = 126;
 
-class AdapterChannel final : public Channel {
+class AdapterChannel : public Channel {
 public:
     // honourAdapterMode: the serial library's short initialisation after Init mode 1.
     explicit AdapterChannel(bool honourAdapterMode) : honourAdapterMode_(honourAdapterMode) {}

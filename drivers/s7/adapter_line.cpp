@@ -24,7 +24,7 @@ TelegramReader::Result TelegramReader::Next(uint8_t& byte) {
             return Result::kFail;
         switch (decoder_.Feed(raw, byte)) {
             case s7wire::DleDecoder::Event::kData:
-                return Result::kByte;
+                return ++content_ > kMaxTelegram ? Result::kFail : Result::kByte;
             case s7wire::DleDecoder::Event::kEnd:
                 ended_ = true;
                 return Result::kEnd;

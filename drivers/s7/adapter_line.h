@@ -27,7 +27,7 @@ public:
     TelegramReader(link::Port port, int32_t charTicks) : port_(port), charTicks_(charTicks) {}
 
     // The next content byte (doubling undone), the end (DLE ETX), or a failure (time-out, lone DLE,
-    // telegram longer than the limit).
+    // content longer than kMaxTelegram).
     Result Next(uint8_t& byte);
     // Reads `n` content bytes into `out` (may be null to drop them); stops early at the end.
     Result Read(uint8_t* out, size_t n, size_t& got) { return ReadBytes(*this, out, n, got); }
@@ -42,6 +42,7 @@ private:
     int32_t charTicks_;
     s7wire::DleDecoder decoder_;
     size_t raw_ = 0;
+    size_t content_ = 0;
     bool ended_ = false;
 };
 

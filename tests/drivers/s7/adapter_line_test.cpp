@@ -1,0 +1,139 @@
+// Block framing against scripted line bytes.
+#include <gtest/gtest.h>
+
+#include "drivers/link/fake_link.h"
+#include "drivers/s7/adapter_line.h"
+#include "drivers/s7/channel.h"
+#include "drivers/s7/settings.h"
+
+namespace vaultra::s7 {
+namespace {
+
+using link::testing::Bytes;
+using link::testing::FakeLinkScope;
+
+class AdapterLineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        saved_ = DriverSettings();
+        link::ComSetCharTimeoutFactor(16);
+        record_.port = 3;
+        line_.port = 3;
+    }
+    void TearDown() override { DriverSettings() = saved_; }
+
+    FakeLinkScope fake_;
+    AdapterLine line_;
+    ConnectionRecord record_{};
+    Settings saved_;
+};
+
+TEST_F(AdapterLineTest, SendsDoubledDleAndBlockCheckAfterTheGrant) {
+    fake_.link.OnWrite({0x02}, {0x10}).OnWrite({0x10, 0x03}, {0x10});
+    const Bytes content{0x01, 0x10, 0x02};
+    ASSERT_TRUE(line_.SendTelegram(record_, content));
+    // 01 ^ 02 ^ DLE ^ ETX: the doubled DLE cancels out
+    EXPECT_EQ(fake_.link.Written(),
+              (Bytes{0x02, 0x01, 0x10, 0x10, 0x02, 0x10, 0x03, 0x01 ^ 0x02 ^ 0x10 ^ 0x03}));
+    EXPECT_EQ(record_.status, 0);
+}
+
+TEST_F(AdapterLineTest, NakMakesTheWholeTelegramGoAgainAfterAPurge) {
+    fake_.link.OnWrite({0x02}, {0x10})
+        .OnWrite({0x10, 0x03}, {0x15})
+        .OnWrite({0x02}, {0x10})
+        .OnWrite({0x10, 0x03}, {0x10});
+    ASSERT_TRUE(line_.SendTelegram(record_, Bytes{0x01, 0x08, 0x02}));
+    EXPECT_EQ(fake_.link.Flushes(), 1);
+    EXPECT_EQ(std::count(fake_.link.Written().begin(), fake_.link.Written().end(), 0x08), 2);
+}
+
+TEST_F(AdapterLineTest, NoGrantGivesStatusOneAfterEveryAttempt) {
+    SetRepeat(1);
+    EXPECT_FALSE(line_.SendTelegram(record_, Bytes{0x01, 0x08, 0x02}));
+    EXPECT_EQ(record_.status, kStatusNoAnswer);
+    EXPECT_EQ(fake_.link.Written(), (Bytes{0x02, 0x02}));  // two attempts, each an STX
+}
+
+TEST_F(AdapterLineTest, RepeatZeroMeansASingleAttempt) {
+    SetRepeat(0);
+    EXPECT_FALSE(line_.SendTelegram(record_, Bytes{0x01}));
+    EXPECT_EQ(fake_.link.Written(), (Bytes{0x02}));
+}
+
+TEST_F(AdapterLineTest, WrongAcceptCharacterGivesStatusTwoWithTheExpectedDle) {
+    SetRepeat(0);
+    fake_.link.OnWrite({0x02}, {0x10}).OnWrite({0x10, 0x03}, {0x06});
+    EXPECT_FALSE(line_.SendTelegram(record_, Bytes{0x01}));
+    EXPECT_EQ(record_.status, kStatusWrongControl);
+    EXPECT_EQ(record_.plcError, 0x10);
+}
+
+TEST_F(AdapterLineTest, AdapterTelegramOnOurStxIsAbsorbedAndTheSendRetried) {
+    const Bytes unsolicited{0x00, 0x0C, 0x03, 0x03, 0x44, 0x01};
+    Bytes body = s7wire::FrameTelegram(unsolicited);
+    fake_.link
+        .OnWrite({0x02}, {0x02})  // STX collision
+        .OnWrite({0x10}, body)    // our DLE: its telegram follows
+        .OnWrite({0x10}, {})      // we accept it
+        .OnWrite({0x02}, {0x10})  // second attempt granted
+        .OnWrite({0x10, 0x03}, {0x10});
+    ASSERT_TRUE(line_.SendTelegram(record_, Bytes{0x01, 0x08, 0x02}));
+    EXPECT_EQ(fake_.link.RulesLeft(), 0u);
+}
+
+TEST_F(AdapterLineTest, ReceiveAnswersDleForAGoodTelegramAndNakForABadCheck) {
+    const Bytes content{0x01, 0x08, 0x20, 0x10};
+    Bytes good{0x02};
+    const Bytes framed = s7wire::FrameTelegram(content);
+    Bytes bad = framed;
+    bad.back() ^= 0xFF;
+    fake_.link.Deliver({0x02});
+    fake_.link.OnWrite({0x10}, bad).OnWrite({0x15}, {0x02}).OnWrite({0x10}, framed);
+    std::vector<uint8_t> got;
+    ASSERT_TRUE(line_.ReceiveTelegram(record_, AdapterLine::Form::kAny, 16, got, 10));
+    EXPECT_EQ(got, content);
+    EXPECT_EQ(fake_.link.Written(), (Bytes{0x10, 0x15, 0x10, 0x10}));
+}
+
+TEST_F(AdapterLineTest, ReceiveOfAnotherFirstByteIsStatusTwoWithExpectedStx) {
+    SetRepeat(0);
+    fake_.link.Deliver({0x15});
+    std::vector<uint8_t> got;
+    EXPECT_FALSE(line_.ReceiveTelegram(record_, AdapterLine::Form::kAny, 16, got, 10));
+    EXPECT_EQ(record_.status, kStatusWrongControl);
+    EXPECT_EQ(record_.plcError, 0x02);
+}
+
+TEST_F(AdapterLineTest, ExactFormRefusesAShorterTelegram) {
+    SetRepeat(0);
+    fake_.link.Deliver({0x02});
+    fake_.link.OnWrite({0x10}, s7wire::FrameTelegram(Bytes{1, 2, 3}));
+    std::vector<uint8_t> got;
+    EXPECT_FALSE(line_.ReceiveTelegram(record_, AdapterLine::Form::kExact, 7, got, 10));
+    EXPECT_EQ(record_.status, kStatusNoAnswer);
+    EXPECT_EQ(fake_.link.Written().back(), 0x15);
+}
+
+TEST_F(AdapterLineTest, TelegramLongerThanTheLimitIsRefused) {
+    SetRepeat(0);
+    fake_.link.Deliver({0x02});
+    fake_.link.OnWrite({0x10}, s7wire::FrameTelegram(Bytes(kMaxTelegram + 1, 0x55)));
+    std::vector<uint8_t> got;
+    EXPECT_FALSE(line_.ReceiveTelegram(record_, AdapterLine::Form::kAny, 8, got, 10));
+    EXPECT_LE(got.size(), 8u);
+}
+
+TEST_F(AdapterLineTest, NoAnswerWaitsTheTimeOutAndNoLonger) {
+    SetRepeat(0);
+    const uint64_t before = fake_.link.NowMs();
+    std::vector<uint8_t> got;
+    EXPECT_FALSE(line_.ReceiveTelegram(record_, AdapterLine::Form::kAny, 8, got, 100));
+    const uint64_t waited = fake_.link.NowMs() - before;
+    EXPECT_GE(waited, 100u * 55u);
+    EXPECT_LT(waited, 100u * 55u + 18u * 55u + 1);
+    EXPECT_EQ(record_.status, kStatusNoAnswer);
+}
+
+}  // namespace
+}  // namespace vaultra::s7

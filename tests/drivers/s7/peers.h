@@ -1,0 +1,120 @@
+// Test peers under the driver: a simulated MPI adapter that speaks the block framing and relays S7
+// PDUs to a MiniPlc, and an ISO-on-TCP peer that answers packets. Both run on a virtual clock and
+// record everything the driver sent.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "drivers/link/byte_link.h"
+#include "drivers/s7/wire/block_framing.h"
+#include "tests/drivers/s7/mini_plc.h"
+
+namespace vaultra::s7::testing {
+
+class PeerBase : public link::ByteLink, public link::Clock {
+public:
+    MiniPlc plc;
+    Bytes written;  // every byte the driver wrote
+    int opens = 0;
+    int releases = 0;
+    int flushes = 0;
+    bool failOpen = false;
+
+    int OpenShared(link::Port, std::int32_t, std::uint8_t, char, std::int32_t) override;
+    int Release(link::Port) override;
+    int Close(link::Port) override { return 1; }
+    void CloseAll() override {}
+    bool IsOpen(link::Port) override { return opens > releases; }
+    int Flush(link::Port) override;
+    int Break(link::Port, std::int32_t) override { return 1; }
+    int PulseBreak(link::Port) override { return 1; }
+    void* Handle(link::Port) override { return this; }
+
+    std::uint64_t NowMs() override { return nowMs_; }
+    void SleepMs(std::uint32_t ms) override { nowMs_ += ms; }
+
+protected:
+    std::uint64_t nowMs_ = 5'000'000;
+};
+
+class AdapterPeer final : public PeerBase {
+public:
+    // Fault switches.
+    int nakTelegrams = 0;        // answer the next n telegrams of the driver with NAK
+    bool silent = false;         // answer nothing at all
+    bool refuseConnect = false;  // short reply to the connect telegram
+    Bytes busReply{0x01, 0x03, 0x20, 0x56, 0x35, 0x2E, 0x30, 0x30, 0x30};
+    size_t telegramLimit = 246;  // longer answers are split: header + 230 bytes, then 250-byte pieces
+    int stxCollisions = 0;       // answer the driver's next STX with an unsolicited telegram
+    std::function<void(const Bytes&)> onDataTelegram;  // sees every S7 request telegram
+
+    std::vector<Bytes> telegrams;    // contents of the driver's telegrams, in order
+    std::vector<uint8_t> sequences;  // sequence bytes of the driver's data telegrams
+    int pieces = 0;                  // continuation telegrams sent
+
+    int ReadByte(link::Port, std::uint8_t* out) override { return Take(out, 1000); }
+    int ReadByteTimed(link::Port, std::uint8_t* out, std::int32_t ticks) override {
+        return Take(out, static_cast<std::uint64_t>(std::max(ticks, 0)) * link::kTickMs);
+    }
+    int HasInput(link::Port) override { return out_.empty() ? 0 : 1; }
+    std::int32_t ReadPacket(link::Port, std::uint8_t*, std::int32_t) override { return 0; }
+    int WriteByte(link::Port, std::uint8_t value) override;
+    int Write(link::Port, const std::uint8_t* data, std::int32_t n) override;
+
+    // Queues a telegram of the adapter (sent when the line is free).
+    void Queue(const Bytes& content, bool holdUntilDriverTelegram = false);
+
+private:
+    enum class State { kIdle, kReceiving, kReceivingCheck, kAwaitGrant, kAwaitAccept };
+    struct Outgoing {
+        Bytes content;
+        bool hold;
+    };
+
+    int Take(std::uint8_t* out, std::uint64_t waitMs);
+    void Feed(uint8_t b);
+    void TelegramDone(const Bytes& content);
+    void StartNext();
+    void Answer(const Bytes& pdu);
+    void Emit(std::initializer_list<uint8_t> bytes) { out_.insert(out_.end(), bytes); }
+
+    State state_ = State::kIdle;
+    s7wire::DleDecoder decoder_;
+    Bytes content_;
+    std::deque<uint8_t> out_;
+    std::deque<Outgoing> queue_;
+    std::deque<Bytes> pieces_;
+    uint8_t answerSequence_ = 0;
+};
+
+class IsoPeer final : public PeerBase {
+public:
+    bool refuseConnect = false;
+    bool silent = false;
+    std::vector<Bytes> packets;  // every block the driver wrote (TPKT payloads)
+    size_t splitAbove = 0;       // data TPDUs with more bytes are split into 250-byte units (0: never)
+
+    void Push(const Bytes& packet) { in_.push_back(packet); }
+
+    int ReadByte(link::Port, std::uint8_t*) override { return 0; }
+    int ReadByteTimed(link::Port, std::uint8_t*, std::int32_t) override { return 0; }
+    int HasInput(link::Port) override { return in_.empty() ? 0 : 1; }
+    std::int32_t ReadPacket(link::Port, std::uint8_t* buffer, std::int32_t capacity) override;
+    int WriteByte(link::Port, std::uint8_t) override { return 0; }
+    int Write(link::Port, const std::uint8_t* data, std::int32_t n) override;
+
+private:
+    std::deque<Bytes> in_;
+};
+
+// Installs a peer as the link for the scope.
+template <typename Peer>
+struct PeerScope {
+    Peer peer;
+    link::ScopedLinkOverride guard{peer, peer};
+};
+
+}  // namespace vaultra::s7::testing
