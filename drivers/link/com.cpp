@@ -3,6 +3,7 @@
 
 #include "drivers/link/byte_link.h"
 #include "drivers/link/port_table.h"
+#include "drivers/link/trace.h"
 
 namespace vaultra::link {
 namespace {
@@ -63,6 +64,7 @@ Clock& ActiveClock() {
 ScopedLinkOverride::ScopedLinkOverride(ByteLink& link, Clock& clock)
     : previousLink_(g_link), previousClock_(g_clock) {
     ComTraceClose();
+    ForgetLastTracedByte();
     ResetRings();
     g_link = &link;
     g_clock = &clock;
@@ -70,6 +72,7 @@ ScopedLinkOverride::ScopedLinkOverride(ByteLink& link, Clock& clock)
 
 ScopedLinkOverride::~ScopedLinkOverride() {
     ComTraceClose();
+    ForgetLastTracedByte();
     ResetRings();
     g_link = previousLink_;
     g_clock = previousClock_;

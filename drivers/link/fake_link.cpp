@@ -9,10 +9,10 @@ void FakeLink::Deliver(const Bytes& bytes, std::uint32_t delayMs) {
 }
 
 FakeLink& FakeLink::OnWrite(const Bytes& trigger, const Bytes& answer, std::uint32_t delayMs) {
-    return OnWrite(trigger, std::vector<Chunk>{Chunk{answer, delayMs}});
+    return OnWriteChunks(trigger, std::vector<Chunk>{Chunk{answer, delayMs}});
 }
 
-FakeLink& FakeLink::OnWrite(const Bytes& trigger, std::vector<Chunk> answer) {
+FakeLink& FakeLink::OnWriteChunks(const Bytes& trigger, std::vector<Chunk> answer) {
     rules_.push_back(Rule{trigger, std::move(answer)});
     return *this;
 }

@@ -42,7 +42,8 @@ public:
     // When the bytes written since the previous rule fired contain trigger (an empty trigger matches any
     // write), the answer is scheduled. Rules fire one after the other in the order given.
     FakeLink& OnWrite(const Bytes& trigger, const Bytes& answer, std::uint32_t delayMs = 0);
-    FakeLink& OnWrite(const Bytes& trigger, std::vector<Chunk> answer);
+    // The same with an answer in parts (split or late answers).
+    FakeLink& OnWriteChunks(const Bytes& trigger, std::vector<Chunk> answer);
     // The next opens (all ports) fail while set.
     void FailOpen(bool fail) { failOpen_ = fail; }
     // Writes return 0 while set (they are still recorded).

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "drivers/link/com.h"
+#include "drivers/link/trace.h"
 
 namespace vaultra::link {
 namespace {
@@ -59,11 +60,17 @@ void ComTrace(int direction, std::uint8_t value) {
         g_trace.lastDirection = direction;
     }
     const std::uint64_t now = MillisecondsNow();
-    if (g_trace.lastByteMs != 0 && now - g_trace.lastByteMs > kGapThresholdMs) {
-        std::fprintf(g_trace.file, "[%04d] ", static_cast<int>(now - g_trace.lastByteMs));
+    if (g_trace.lastByteMs != 0 && now > g_trace.lastByteMs + kGapThresholdMs) {
+        const std::uint64_t gap = now - g_trace.lastByteMs;
+        std::fprintf(g_trace.file, "[%04d] ", static_cast<int>(gap < 9'999'999 ? gap : 9'999'999));
     }
     std::fprintf(g_trace.file, "%02X ", value);
     g_trace.lastByteMs = now;
+}
+
+void ForgetLastTracedByte() {
+    g_trace.lastDirection = 0;
+    g_trace.lastByteMs = 0;
 }
 
 void ComTraceClose() {
