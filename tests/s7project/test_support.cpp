@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "s7project/dbase_table.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -65,6 +67,23 @@ BlockImage SampleBlock(std::uint8_t type, std::uint16_t number, std::size_t code
     const auto trailer = fill(kBlockTrailerLength);
     std::copy(trailer.begin(), trailer.end(), f.trailer.begin());
     return BuildBlockImage(f);
+}
+
+std::vector<Record> ReadRecords(const std::filesystem::path& table) {
+    std::vector<Record> records;
+    CDBASEDatei t;
+    if (!t.OpenTable(table)) {
+        return records;
+    }
+    for (const auto index : t.LiveRecords()) {
+        t.SelectRecord(index);
+        Record r;
+        for (std::size_t f = 0; f < t.FieldCount(); ++f) {
+            r[t.FieldName(f)] = *t.ReadFieldNext(f, false);
+        }
+        records.push_back(std::move(r));
+    }
+    return records;
 }
 
 std::string RunCommand(const std::string& command, int& status) {

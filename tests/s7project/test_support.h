@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,10 @@ std::string ReadText(const std::filesystem::path& path);
 // Block image with parts of the given sizes filled with a pattern derived from type and number.
 BlockImage SampleBlock(std::uint8_t type, std::uint16_t number, std::size_t code, std::size_t interfacePart,
                        std::size_t additional);
+
+// Every live record of a table as field name -> raw field text.
+using Record = std::map<std::string, std::string>;
+std::vector<Record> ReadRecords(const std::filesystem::path& table);
 
 // Runs a command line and returns its standard output; the exit status goes to `status`.
 std::string RunCommand(const std::string& command, int& status);
