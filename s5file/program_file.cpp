@@ -197,10 +197,16 @@ std::optional<ProgramFile::Location> ProgramFile::Find(const BlockKey& key) cons
 std::vector<BlockKey> ProgramFile::BlockList() const {
     std::vector<BlockKey> list;
     const auto groups = TreeInOrder(root_.groups);
-    for (size_t g : groups.value_or(std::vector<size_t>{})) {
+    if (!groups) {
+        return list;
+    }
+    for (size_t g : *groups) {
         const Group& group = root_.groups[g];
         const auto entries = TreeInOrder(group.entries);
-        for (size_t e : entries.value_or(std::vector<size_t>{})) {
+        if (!entries) {
+            continue;
+        }
+        for (size_t e : *entries) {
             list.push_back(KeyOf(group, group.entries[e]));
         }
     }
