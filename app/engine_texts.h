@@ -1,0 +1,33 @@
+// The engine's own texts, word for word as the operator has always seen them.
+#pragma once
+
+#include <string>
+
+namespace vaultra::app::texts {
+
+inline constexpr const char* kEscapeConfirm =
+    "Die Escape-Taste wurde gedrückt.\n Wollen Sie wirklich Abbrechen ?\n";
+inline constexpr const char* kNoMemory = "Kein Hauptspeicher mehr vom System bereitgestellt.";
+inline constexpr const char* kPlcInit = "AG initialisieren...";
+inline constexpr const char* kBlockNotReadable = "Baustein nicht von der Steuerung lesbar.";
+inline constexpr const char* kPlcSaved = "AG gesichert.";
+inline constexpr const char* kPlcUnreachable = "AG nicht ansprechbar.";
+inline constexpr const char* kAbort = "Abbruch";
+inline constexpr const char* kBeforeSave = "VOR DEM SPEICHERN";
+inline constexpr const char* kAfterSave = "NACH DEM SPEICHERN";
+inline constexpr const char* kIdle = "Für Hilfe F1 drücken";
+inline constexpr const char* kNotFoundSuffix = " nicht gefunden!";
+
+// Per-block and per-type texts of the S7 backup ("%s" the entry's name, "%-3.3s" the block type).
+inline constexpr const char* kCheckType = "%s: %-3.3s prüfen";
+inline constexpr const char* kReadDirectory = "%s: %-3.3s Buchhalter lesen";
+inline constexpr const char* kBlockLater = "%s: %-3.3s %05d nachher lesen";
+inline constexpr const char* kReadBlock = "%s: %-3.3s %05d lesen";
+
+// Failures the station reports although older stations passed over them in silence.
+inline constexpr const char* kPasswordRefused = "%s: Passwort von der Steuerung nicht angenommen.";
+inline constexpr const char* kBadFileSuffix =
+    "%s: Dateizusatz \"%s\" der Steuerung ist kein gültiger Dateiname.";
+inline constexpr const char* kProjectNotWritten = "%s: Projekt %s konnte nicht geschrieben werden.";
+
+}  // namespace vaultra::app::texts

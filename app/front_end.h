@@ -1,0 +1,50 @@
+// What the engine needs from whatever drives it: a desktop window, a terminal, a service or a test.
+// The engine calls these on its own thread, between the steps of a run.
+#pragma once
+
+#include <string>
+
+namespace vaultra::app {
+
+enum class MessageButtons { Ok, OkCancel, YesNo };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+// What the front end saw since it was last asked: the operator's Escape key, or a request to end the
+// program (window closed, SIGINT/SIGTERM).
+enum class AbortRequest { None, Escape, Quit };
+
+class FrontEnd {
+public:
+    virtual ~FrontEnd() = default;
+
+    // Status line: shown at once; the idle text returns when the front end decides the line is stale.
+    virtual void StatusText(const std::string& text) = 0;
+    virtual void ShowIdleStatus() = 0;
+    // The clock pane, refreshed by every timer pass ("%d.%m.%Y %H:%M:%S").
+    virtual void ShowClock(const std::string& text) = 0;
+
+    // Progress bar 0..100: created on first Show, removed by Hide.
+    virtual void ShowProgress() = 0;
+    virtual void SetProgress(int position) = 0;
+    virtual void SetProgressStep(int step) = 0;
+    virtual void StepProgress() = 0;
+    virtual void HideProgress() = 0;
+
+    // Handles whatever input is pending and reports an abort wish. Escape counts once per press;
+    // a quit request stays reported until the program ends.
+    virtual AbortRequest PollAbort() = 0;
+    // Forgets an Escape press that happened before a run started.
+    virtual void ForgetEscape() = 0;
+    virtual bool QuitRequested() const = 0;
+
+    virtual MessageAnswer MessageBox(const std::string& text, MessageButtons buttons) = 0;
+    virtual void RepaintList() = 0;
+    // Wait cursor of the run-all commands.
+    virtual void SetBusy(bool busy) = 0;
+};
+
+// The abort check the procedures call between steps: a quit request aborts at once, an Escape press
+// only when the operator confirms it.
+bool EscapePressed(FrontEnd& ui);
+
+}  // namespace vaultra::app

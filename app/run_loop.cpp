@@ -1,0 +1,124 @@
+#include "app/run_loop.h"
+
+#include <cstdio>
+#include <string>
+
+#include "app/engine_texts.h"
+#include "app/schedule.h"
+#include "platform/time.h"
+
+namespace vaultra::app {
+
+namespace {
+
+constexpr const char* kClockFormat = "%d.%m.%Y %H:%M:%S";
+constexpr const char* kS5Unavailable = "%s: S5-Sicherung ist in dieser Station nicht verfügbar.";
+constexpr const char* kTriggerUnavailable = "%s: SPS-Trigger ist in dieser Station nicht verfügbar.";
+
+// Holds the station's busy flag for one pass or command.
+class BusyScope {
+public:
+    explicit BusyScope(Station& station) : station_(station) { station_.runBusy = true; }
+    ~BusyScope() { station_.runBusy = false; }
+    BusyScope(const BusyScope&) = delete;
+    BusyScope& operator=(const BusyScope&) = delete;
+
+private:
+    Station& station_;
+};
+
+}  // namespace
+
+int64_t SystemWallClock::Now() {
+    return platform::CurrentTime();
+}
+
+Engine::Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& drivers)
+    : station_(station), ui_(ui), clock_(clock), drivers_(drivers), s7Backup_(drivers, station, ui) {}
+
+int Engine::RunMissing(CElement& e, const char* text) {
+    char line[256];
+    std::snprintf(line, sizeof line, text, e.name.c_str());
+    ui_.StatusText(line);
+    e.Set(flag::kLastFailed, true);
+    e.Set(flag::kLastSucceeded, false);
+    return 0;
+}
+
+int Engine::BackupEntry(CElement& e) {
+    ui_.ForgetEscape();
+    if (IsS7Entry(e)) {
+        return backupS7 ? backupS7(e) : s7Backup_.Run(e, std::string());
+    }
+    return backupS5 ? backupS5(e) : RunMissing(e, kS5Unavailable);
+}
+
+void Engine::TimerTick() {
+    const int64_t tick = clock_.Now();
+    if (station_.runBusy) {
+        return;
+    }
+    BusyScope busy(station_);
+    ui_.ShowClock(platform::FormatLocalTime(tick, kClockFormat));
+    // By position: a command dispatched during a run may append entries, which this pass then sees too.
+    for (std::size_t i = 0; i < station_.entries.size() && !ui_.QuitRequested(); ++i) {
+        CElement& e = station_.entries[i];
+        const IntervalKind kind = EffectiveIntervalKind(e);
+        if (kind == IntervalKind::Never || static_cast<uint32_t>(tick) < e.nextBackup) {
+            continue;
+        }
+        int result = 0;
+        if (kind == IntervalKind::PlcTrigger) {
+            result = checkTrigger ? checkTrigger(e) : RunMissing(e, kTriggerUnavailable);
+        } else {
+            result = BackupEntry(e);
+        }
+        if (result != 0) {
+            ComputeNextBackup(e, clock_.Now());
+        } else {
+            e.nextBackup =
+                static_cast<uint32_t>(tick + static_cast<int64_t>(station_.settings.retryMinutes) * 60);
+        }
+        ui_.RepaintList();
+    }
+}
+
+bool Engine::RunEntries(const std::vector<CElement*>& entries) {
+    if (station_.runBusy) {
+        return false;
+    }
+    BusyScope busy(station_);
+    ui_.SetBusy(true);
+    bool allSucceeded = true;
+    for (CElement* e : entries) {
+        if (ui_.QuitRequested()) {
+            allSucceeded = false;
+            break;
+        }
+        allSucceeded = BackupEntry(*e) != 0 && allSucceeded;
+        ui_.RepaintList();
+    }
+    ui_.SetBusy(false);
+    return allSucceeded;
+}
+
+bool Engine::BackupAll() {
+    std::vector<CElement*> all;
+    for (CElement& e : station_.entries) {
+        all.push_back(&e);
+    }
+    return RunEntries(all);
+}
+
+bool Engine::BackupEntries(const std::vector<std::size_t>& indexes) {
+    std::vector<CElement*> chosen;
+    for (const std::size_t i : indexes) {
+        if (i >= station_.entries.size()) {
+            return false;
+        }
+        chosen.push_back(&station_.entries[i]);
+    }
+    return RunEntries(chosen);
+}
+
+}  // namespace vaultra::app

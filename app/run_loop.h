@@ -1,0 +1,69 @@
+// The station's run loop: the one-second timer pass that runs due entries and reschedules them, and the
+// run-all command. One run at a time, on the caller's thread.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "app/driver_binding.h"
+#include "app/front_end.h"
+#include "app/s7_backup.h"
+#include "app/station.h"
+
+namespace vaultra::app {
+
+// Wall-clock seconds since 1970; tests replace it to run schedules without waiting.
+class WallClock {
+public:
+    virtual ~WallClock() = default;
+    virtual int64_t Now() = 0;
+};
+
+class SystemWallClock final : public WallClock {
+public:
+    int64_t Now() override;
+};
+
+class Engine {
+public:
+    // A procedure run for one entry: nonzero on success. It marks the entry and shows its own texts.
+    using Procedure = std::function<int(CElement&)>;
+
+    Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& drivers);
+
+    // One timer pass: runs every entry whose time has come, in list order; a success is rescheduled from
+    // the end of its run, a failure retried retryMinutes after the start of the pass. Does nothing while a
+    // run is in progress.
+    void TimerTick();
+
+    // "Alle Sichern": every entry in list order whatever its schedule; schedules stay as they are.
+    // True when every run succeeded; false also when a run was already in progress.
+    bool BackupAll();
+    // The same for the entries at these list positions, in the order given.
+    bool BackupEntries(const std::vector<std::size_t>& indexes);
+
+    // Runs the backup procedure of the entry's family; nonzero on success.
+    int BackupEntry(CElement& e);
+
+    S7Backup& S7Procedure() { return s7Backup_; }
+
+    // Replaceable procedures. backupS7 defaults to the S7 backup with the entry's own file. Without an S5
+    // backup or a trigger poll installed, such entries fail with a status text.
+    Procedure backupS7;
+    Procedure backupS5;
+    Procedure checkTrigger;
+
+private:
+    bool RunEntries(const std::vector<CElement*>& entries);
+    int RunMissing(CElement& e, const char* text);
+
+    Station& station_;
+    FrontEnd& ui_;
+    WallClock& clock_;
+    DriverBinding& drivers_;
+    S7Backup s7Backup_;
+};
+
+}  // namespace vaultra::app

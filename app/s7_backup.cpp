@@ -1,0 +1,374 @@
+#include "app/s7_backup.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "app/block_list.h"
+#include "app/engine_texts.h"
+#include "app/s7_password.h"
+#include "s7project/s7project.h"
+
+namespace vaultra::app {
+
+namespace {
+
+constexpr std::size_t kPresenceEntries = 65536;
+// The image starts 10 bytes into the block buffer, as the record layout of the drivers expects.
+constexpr std::size_t kImageOffset = 10;
+constexpr std::size_t kBlockBufferSize = kImageOffset + kS7MaxImageLength;
+constexpr std::size_t kMaxFileNameBytes = 255;
+
+__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) {
+        std::vsnprintf(out.data(), out.size() + 1, format, again);
+    }
+    va_end(again);
+    return out;
+}
+
+void MarkFailed(CElement& e) {
+    e.Set(flag::kLastFailed, true);
+    e.Set(flag::kLastSucceeded, false);
+}
+
+void MarkSucceeded(CElement& e) {
+    e.Set(flag::kLastFailed, false);
+    e.Set(flag::kLastSucceeded, true);
+}
+
+// A suffix shown in a message: control characters would garble the status line.
+std::string Printable(const std::string& text) {
+    std::string out = text.substr(0, 64);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            c = '?';
+        }
+    }
+    return out;
+}
+
+uint16_t StatusAreaWord(const ConnectionRecord& record, std::size_t offset) {
+    return static_cast<uint16_t>(record.area.statusArea[offset] | (record.area.statusArea[offset + 1] << 8));
+}
+
+// The connect leaves seven selection values (one per type) after 22 zero bytes of the status area and four
+// more values after them; a type is read when its value is at least 2, or non-zero when the third of the
+// four is 5.
+bool TypeSelected(const ConnectionRecord& record, int type) {
+    const uint16_t selection = StatusAreaWord(record, 22 + 2 * static_cast<std::size_t>(type));
+    const uint16_t mode = StatusAreaWord(record, 36 + 4);
+    return mode == 5 ? selection != 0 : selection >= 2;
+}
+
+// Shows the progress bar for the life of a run.
+class ProgressScope {
+public:
+    explicit ProgressScope(FrontEnd& ui) : ui_(ui) { ui_.ShowProgress(); }
+    ~ProgressScope() { ui_.HideProgress(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+private:
+    FrontEnd& ui_;
+};
+
+// The open driver connection of a run: released on every way out, the PLC started again first when the
+// run stopped it and has not started it yet.
+class OpenConnection {
+public:
+    OpenConnection(const S7Table& s7, ConnectionRecord& record) : s7_(s7), record_(record) {}
+    ~OpenConnection() { Close(); }
+    OpenConnection(const OpenConnection&) = delete;
+    OpenConnection& operator=(const OpenConnection&) = delete;
+
+    void Stop() {
+        s7_.AGStop(&record_);
+        stopped_ = true;
+    }
+    void StartIfStopped() {
+        if (stopped_) {
+            s7_.AGStart(&record_);
+            stopped_ = false;
+        }
+    }
+    void Close() {
+        if (open_) {
+            StartIfStopped();
+            s7_.Exit(&record_, 0);
+            open_ = false;
+        }
+    }
+
+private:
+    const S7Table& s7_;
+    ConnectionRecord& record_;
+    bool open_ = true;
+    bool stopped_ = false;
+};
+
+// One run of the procedure for one entry.
+class BackupRun {
+public:
+    BackupRun(DriverBinding& drivers, Station& station, FrontEnd& ui, CElement& e)
+        : drivers_(drivers), station_(station), ui_(ui), e_(e), record_(station.record) {}
+
+    int Execute(const std::string& fileSuffix, const S7Backup& procedure);
+
+private:
+    bool Allocate();
+    bool SendPassword(OpenConnection& connection);
+    bool ReadDirectories(OpenConnection& connection);
+    bool ReadDirectory(OpenConnection& connection, int type);
+    bool UploadBlocks(OpenConnection& connection);
+    bool Abort();
+    int Fail(const std::string& text);
+    bool StoreProject(const std::string& path, const S7Backup& procedure);
+
+    DriverBinding& drivers_;
+    Station& station_;
+    FrontEnd& ui_;
+    CElement& e_;
+    ConnectionRecord& record_;
+    std::unique_ptr<uint8_t[]> blockBuffer_;
+    std::vector<int16_t> presence_;
+    std::vector<uint32_t> pending_;  // (type << 16) + number
+    s7project::BlockList blocks_;
+};
+
+bool BackupRun::Allocate() {
+    try {
+        blockBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(kBlockBufferSize);
+        presence_.assign(kPresenceEntries, 0);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+int BackupRun::Fail(const std::string& text) {
+    if (!text.empty()) {
+        ui_.StatusText(text);
+    }
+    MarkFailed(e_);
+    return 0;
+}
+
+bool BackupRun::Abort() {
+    if (!EscapePressed(ui_)) {
+        return false;
+    }
+    ui_.StatusText(texts::kAbort);
+    return true;
+}
+
+bool BackupRun::SendPassword(OpenConnection& connection) {
+    if (e_.password.empty()) {
+        return true;
+    }
+    const auto encoded = EncodeS7Password(PasswordField(e_.password));
+    if (drivers_.S7().DoPassword(&record_, encoded.data()) != 0 && record_.plcError == 0) {
+        return true;
+    }
+    connection.Close();
+    return false;
+}
+
+bool BackupRun::ReadDirectory(OpenConnection& connection, int type) {
+    const char* typeName = kS7TypeNames[type];
+    if (type == 0) {
+        // The DB directory is preceded by one OB directory read whose result does not matter.
+        drivers_.S7().RdDir(&record_, 4, presence_.data(), nullptr);
+    }
+    std::fill(presence_.begin(), presence_.end(), 0);
+    ui_.StatusText(Format(texts::kReadDirectory, e_.name.c_str(), typeName));
+    if (Abort()) {
+        return false;
+    }
+    if (drivers_.S7().RdDir(&record_, type, presence_.data(), nullptr) == 0) {
+        connection.Close();
+        return false;
+    }
+    const bool skipSystem = station_.settings.skipSystemBlocks != 0;
+    for (int number = 0; number <= kS7HighestBlockNumber; ++number) {
+        if (presence_[number] == 0 || BlockSelected(e_, skipSystem, type, static_cast<uint32_t>(number))) {
+            continue;
+        }
+        ui_.StatusText(Format(texts::kBlockLater, e_.name.c_str(), typeName, number));
+        if (Abort()) {
+            return false;
+        }
+        pending_.push_back((static_cast<uint32_t>(type) << 16) + static_cast<uint32_t>(number));
+    }
+    return true;
+}
+
+bool BackupRun::ReadDirectories(OpenConnection& connection) {
+    ui_.SetProgress(20);
+    ui_.SetProgressStep(3);
+    for (const int type : kS7TypeVisitOrder) {
+        ui_.StatusText(Format(texts::kCheckType, e_.name.c_str(), kS7TypeNames[type]));
+        if (TypeSelected(record_, type) && !ReadDirectory(connection, type)) {
+            return false;
+        }
+        ui_.StepProgress();
+    }
+    connection.StartIfStopped();
+    return true;
+}
+
+bool BackupRun::UploadBlocks(OpenConnection& connection) {
+    ui_.SetProgress(50);
+    ui_.SetProgress(60);
+    if (!pending_.empty()) {
+        ui_.SetProgressStep(static_cast<int>(30 / pending_.size()));
+    }
+    BlockRecord block{};
+    block.image = blockBuffer_.get() + kImageOffset;
+    const std::span<const uint8_t> room(block.image, kBlockBufferSize - kImageOffset);
+    for (const uint32_t item : pending_) {
+        const int type = static_cast<int>(item >> 16);
+        const int number = static_cast<int>(item & 0xFFFF);
+        if (Abort()) {
+            return false;
+        }
+        ui_.StatusText(Format(texts::kReadBlock, e_.name.c_str(), kS7TypeNames[type], number));
+        if (drivers_.S7().RdBst(&record_, &block, type, number) == 0) {
+            ui_.StatusText(texts::kBlockNotReadable);
+            // Started once already after the directories; a failed upload starts it once more.
+            if (station_.settings.stopPlc != 0) {
+                drivers_.S7().AGStart(&record_);
+            }
+            connection.Close();
+            return false;
+        }
+        const std::size_t length = UploadedImageLength(block, room);
+        blocks_.emplace_back(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(length));
+        ui_.StepProgress();
+    }
+    return true;
+}
+
+bool BackupRun::StoreProject(const std::string& path, const S7Backup& procedure) {
+    ui_.StatusText(texts::kBeforeSave);
+    if (blocks_.empty()) {
+        return true;
+    }
+    const bool written = procedure.writeProject ? procedure.writeProject(path, blocks_)
+                                                : s7project::WriteS7Project(path, blocks_);
+    if (!written) {
+        ui_.StatusText(Format(texts::kProjectNotWritten, e_.name.c_str(), path.c_str()));
+        return false;
+    }
+    ui_.StatusText(texts::kAfterSave);
+    return true;
+}
+
+int BackupRun::Execute(const std::string& fileSuffix, const S7Backup& procedure) {
+    ProgressScope progress(ui_);
+    if (!Allocate()) {
+        return Fail(texts::kNoMemory);
+    }
+    // A suffix that would not make a plain file name is refused before the PLC is bothered.
+    const auto path = S7ProjectPath(station_.settings.backupDirectory, e_.fileName, fileSuffix);
+    if (!path) {
+        return Fail(Format(texts::kBadFileSuffix, e_.name.c_str(), Printable(fileSuffix).c_str()));
+    }
+    if (Abort()) {
+        return Fail({});
+    }
+    if (drivers_.ConnectS7(e_) == 0) {
+        // A failed init has released the port already.
+        return Fail(texts::kPlcUnreachable);
+    }
+    OpenConnection connection(drivers_.S7(), record_);
+    ui_.SetProgress(10);
+    if (!SendPassword(connection)) {
+        return Fail(Format(texts::kPasswordRefused, e_.name.c_str()));
+    }
+    ui_.StatusText(texts::kPlcInit);
+    if (station_.settings.stopPlc != 0) {
+        connection.Stop();
+    }
+    if (!ReadDirectories(connection) || !UploadBlocks(connection)) {
+        return Fail({});
+    }
+    if (EffectiveIntervalKind(e_) == IntervalKind::PlcTrigger && !e_.backupBit.empty() &&
+        procedure.writeOperandBit) {
+        procedure.writeOperandBit(record_, e_.backupBit, 0);
+    }
+    connection.Close();
+    if (!StoreProject(*path, procedure)) {
+        return Fail({});
+    }
+    blocks_.clear();
+    ui_.SetProgress(100);
+    MarkSucceeded(e_);
+    ui_.StatusText(texts::kPlcSaved);
+    return 1;
+}
+
+}  // namespace
+
+S7Backup::S7Backup(DriverBinding& drivers, Station& station, FrontEnd& ui)
+    : drivers_(drivers), station_(station), ui_(ui) {}
+
+int S7Backup::Run(CElement& e, const std::string& fileSuffix) {
+    BackupRun run(drivers_, station_, ui_, e);
+    return run.Execute(fileSuffix, *this);
+}
+
+bool IsPlainFileNameFragment(const std::string& suffix, std::size_t fileNameLength) {
+    if (suffix.empty() || suffix.find("..") != std::string::npos) {
+        return false;
+    }
+    const bool clean = std::none_of(suffix.begin(), suffix.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return c == '/' || c == '\\' || u < 0x20 || u == 0x7F;
+    });
+    return clean && fileNameLength + 1 + suffix.size() <= kMaxFileNameBytes;
+}
+
+std::optional<std::string> S7ProjectPath(const std::string& backupDirectory, const std::string& fileName,
+                                         const std::string& fileSuffix) {
+    const std::filesystem::path relative(fileName);
+    for (const auto& part : relative) {
+        if (part == "..") {
+            return std::nullopt;
+        }
+    }
+    std::string path = backupDirectory + fileName;
+    if (fileSuffix.empty()) {
+        return path;
+    }
+    const std::string baseName = relative.filename().string();
+    if (!IsPlainFileNameFragment(fileSuffix, baseName.size())) {
+        return std::nullopt;
+    }
+    const std::size_t at = path.size() >= 4 ? path.size() - 4 : 0;
+    path.insert(at, "_" + fileSuffix);
+    return path;
+}
+
+std::size_t UploadedImageLength(const BlockRecord& block, std::span<const std::uint8_t> image) {
+    std::size_t length = block.length;
+    if (const auto header = s7project::ReadBlockHeader(image)) {
+        if (header->loadLength >= s7project::kBlockHeaderLength && header->loadLength <= image.size()) {
+            length = header->loadLength;
+        }
+    }
+    return std::min(length, image.size());
+}
+
+}  // namespace vaultra::app
