@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "drivers/link/lan.h"
 #include "platform/clock.h"
@@ -187,10 +186,11 @@ std::int32_t LanConnection::ReadPacket(std::uint8_t* buffer, std::int32_t capaci
 bool LanConnection::SendFramed(const std::uint8_t* header, std::size_t headerLength, const std::uint8_t* data,
                                std::int32_t n) {
     std::array<std::uint8_t, kLanMaxWrite + kTpktHeaderSize> frame;
-    std::memcpy(frame.data(), header, headerLength);
-    if (n > 0) {
-        std::memcpy(frame.data() + headerLength, data, static_cast<std::size_t>(n));
+    if (n < 0 || headerLength + static_cast<std::size_t>(n) > frame.size()) {
+        return false;
     }
+    std::copy_n(header, headerLength, frame.begin());
+    std::copy_n(data, n, frame.begin() + static_cast<std::ptrdiff_t>(headerLength));
     const int total = static_cast<int>(headerLength) + n;
     if (!EnsureConnected()) {
         return false;

@@ -42,6 +42,7 @@ public:
 
     std::uint16_t Port() const { return port_; }
     int ListenFd() const { return listen_; }
+    int ClientFd() const { return client_; }
     // Accepts the next connection within waitMs; false when none came.
     bool Accept(int waitMs = 2000);
     bool HasClient() const { return client_ >= 0; }
