@@ -59,7 +59,8 @@ constexpr std::int32_t ReadAttempts(std::int32_t timeoutTicks, std::int32_t fact
 
 // Total time-out of a serial write of n bytes: 100 ms per byte plus 100 ms.
 constexpr std::uint32_t WriteTimeoutMs(std::int32_t n) {
-    return static_cast<std::uint32_t>(n) * 100u + 100u;
+    const std::uint64_t ms = (n > 0 ? static_cast<std::uint64_t>(n) : 0u) * 100u + 100u;
+    return ms < 0xFFFFFFFFu ? static_cast<std::uint32_t>(ms) : 0xFFFFFFFFu;
 }
 
 }  // namespace vaultra::link

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 #include "drivers/link/environment.h"
 #include "drivers/link/line_settings.h"
@@ -45,12 +46,17 @@ int SerialPorts::OpenShared(Port port, std::int32_t baud, std::uint8_t dataBits,
 
 bool SerialPorts::Open(Port port) {
     SerialRecord& record = records_[port];
-    record.device = platform::SerialDevice::Open(SerialDevicePath(port));
-    if (record.device == nullptr) {
+    try {
+        record.device = platform::SerialDevice::Open(SerialDevicePath(port));
+        if (record.device == nullptr) {
+            return false;
+        }
+        record.readAhead.assign(kReadAheadSize, 0);
+    } catch (const std::bad_alloc&) {
+        Close(port);
         return false;
     }
     record.device->Purge();
-    record.readAhead.assign(kReadAheadSize, 0);
     record.readPos = record.readEnd = 0;
     const platform::SerialSettings settings{record.baud, record.dataBits,
                                             static_cast<platform::SerialParity>(record.parity),

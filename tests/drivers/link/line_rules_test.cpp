@@ -9,6 +9,7 @@
 #include "drivers/link/link_exports.h"
 #include "drivers/link/receive_ring.h"
 #include "link_test_support.h"
+#include "platform/net_adapters.h"
 
 namespace vaultra::link {
 namespace {
@@ -43,6 +44,7 @@ TEST(LineRulesTest, ReadTimeoutsFollowTheCharacterFactor) {
     EXPECT_EQ(ReadAttempts(136, 16), 8);
     EXPECT_EQ(ReadAttempts(5, 0), 5);  // a factor of 0 never divides by zero
     EXPECT_EQ(WriteTimeoutMs(10), 1100u);
+    EXPECT_EQ(WriteTimeoutMs(0x7FFFFFFF), 0xFFFFFFFFu);  // saturates instead of wrapping
 }
 
 TEST(ReceiveRingTest, FillsNeverOverwriteUnreadBytesAndIndicesWrap) {
@@ -145,6 +147,14 @@ TEST(LinkExportsTest, AdapterNamesAreListedInAStableOrderWithLoopbackLast) {
     EXPECT_EQ(GetAdapterName(static_cast<std::int32_t>(names.size()), buffer, 0), 0);
     EXPECT_STREQ(buffer, "untouched");
     EXPECT_EQ(GetAdapterName(-1, buffer, 0), 0);
+    const std::vector<platform::NetworkAdapter> adapters = platform::ListNetworkAdapters();
+    ASSERT_EQ(adapters.size(), names.size());
+    for (std::size_t i = 1; i < adapters.size(); ++i) {
+        if (!adapters[i].loopback) {
+            EXPECT_FALSE(adapters[i - 1].loopback);
+            EXPECT_LT(adapters[i - 1].index, adapters[i].index);
+        }
+    }
     // A second listing gives the same order.
     for (std::size_t i = 0; i < names.size(); ++i) {
         ASSERT_EQ(GetAdapterName(static_cast<std::int32_t>(i), buffer, 0), 1);

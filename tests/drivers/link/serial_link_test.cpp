@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "drivers/link/com.h"
@@ -44,6 +45,7 @@ protected:
     void TearDown() override {
         ComCloseAll();
         ComSetCharTimeoutFactor(90);
+        ComSetTraceEnabled(false);
     }
 };
 
@@ -227,6 +229,30 @@ TEST_F(SerialLinkTest, TimedReadReturnsAByteThatArrivesWhileWaiting) {
     peer.join();
     EXPECT_EQ(value, 0x06);
     EXPECT_LT(ElapsedMs(start), 900);
+}
+
+TEST_F(SerialLinkTest, TraceOfARealLineShowsBothDirectionsAndTheGap) {
+    testsupport::ScopedWorkingDirectory dir;
+    PtyPort pty(6);
+    ASSERT_EQ(ComOpenShared(6, 9600, 8, 'e', 2), 1);
+    ComSetTraceEnabled(true);
+    ComWriteByte(6, 0x10);
+    ComWriteByte(6, 0x02);
+    EXPECT_EQ(pty.Receive(2), (Bytes{0x10, 0x02}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    pty.Send({0x10, 0x06});
+    std::uint8_t value = 0;
+    ASSERT_EQ(ComReadByteTimed(6, &value, 90), 1);
+    ASSERT_EQ(ComReadByteTimed(6, &value, 90), 1);
+    ComRelease(6);
+    ComSetTraceEnabled(false);
+    const std::string trace = testsupport::ReadFile(dir.File("RS232DMP.TXT"));
+    const std::string head = "\nT:10 02 \nR:[";
+    ASSERT_EQ(trace.substr(0, head.size()), head);
+    const int gap = std::stoi(trace.substr(head.size(), 4));
+    EXPECT_GE(gap, 40);
+    EXPECT_LT(gap, 1000);
+    EXPECT_EQ(trace.substr(head.size() + 4), "] 10 06 \n" + std::string(54, '-') + "\n");
 }
 
 TEST_F(SerialLinkTest, BreaksAreSentAndTimed) {
