@@ -64,7 +64,9 @@ ReadOutcome ReadDescriptor(int fd, std::span<std::uint8_t> into) {
     }
 }
 
-ReadOutcome StreamConnection::ReadSome(std::span<std::uint8_t> into) { return ReadDescriptor(fd_, into); }
+ReadOutcome StreamConnection::ReadSome(std::span<std::uint8_t> into) {
+    return ReadDescriptor(fd_, into);
+}
 
 bool StreamConnection::WriteAll(std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
