@@ -105,16 +105,15 @@ void AdapterLine::AbsorbTelegram() {
 }
 
 void AdapterLine::AbsorbPending(uint32_t waitMs) {
-    uint8_t b = 0;
-    if (link::ComHasInput(port)) {
-        if (!link::ComReadByte(port, &b))
+    // Polled in small steps: a timed read on a serial port would wait at least a whole read time-out.
+    const uint64_t start = link::MillisecondsNow();
+    while (!link::ComHasInput(port)) {
+        if (link::MillisecondsNow() - start >= waitMs)
             return;
-    } else {
-        const int32_t ticks = static_cast<int32_t>((waitMs + link::kTickMs - 1) / link::kTickMs);
-        if (waitMs == 0 || !link::ComReadByteTimed(port, &b, ticks))
-            return;
+        link::SleepMs(1);
     }
-    if (b == kStx)
+    uint8_t b = 0;
+    if (link::ComReadByte(port, &b) && b == kStx)
         AbsorbTelegram();
 }
 
