@@ -566,6 +566,10 @@ std::size_t CDBASEDatei::FieldLength(std::size_t field) const {
     return field < fieldCount_ ? fields_[field].length : 0;
 }
 
+char CDBASEDatei::FieldType(std::size_t field) const {
+    return field < fieldCount_ ? fields_[field].type : '\0';
+}
+
 std::uint32_t CDBASEDatei::RecordCount() const {
     return tableOpen_ ? GetLe32(prefix_, 4) : 0;
 }

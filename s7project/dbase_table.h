@@ -95,6 +95,7 @@ public:
     std::uint16_t FieldIndexByName(std::string_view text) const;
     std::string FieldName(std::size_t field) const;
     std::size_t FieldLength(std::size_t field) const;
+    char FieldType(std::size_t field) const;  // 'C', 'N', 'M' ...; 0 when out of range
     std::size_t FieldCount() const { return fieldCount_; }
     std::uint32_t RecordCount() const;  // the header's count, deleted records included
     std::uint32_t CurrentRecord() const { return current_; }
