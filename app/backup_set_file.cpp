@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/scan.h"
 #include "app/schedule.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
@@ -41,9 +42,7 @@ public:
 private:
     template <typename... Args>
     void Printf(const char* format, Args... args) {
-        char buffer[32];
-        const int n = std::snprintf(buffer, sizeof buffer, format, args...);
-        out_.append(buffer, static_cast<size_t>(n));
+        out_ += Sprintf(format, args...);
         out_ += kLineEnd;
     }
     std::string out_;
@@ -100,16 +99,6 @@ private:
     size_t field_ = 0;
 };
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Leading spaces, then up to max_digits digits of the base; nullopt when there is no digit.
 std::optional<uint32_t> ParseDigits(std::string_view s, size_t max_digits, uint32_t base) {
     size_t i = 0;
@@ -119,7 +108,7 @@ std::optional<uint32_t> ParseDigits(std::string_view s, size_t max_digits, uint3
     uint32_t value = 0;
     size_t digits = 0;
     for (; i < s.size() && digits < max_digits; ++i, ++digits) {
-        const int digit = HexValue(s[i]);
+        const int digit = HexDigitValue(s[i]);
         if (digit < 0 || static_cast<uint32_t>(digit) >= base) {
             break;
         }
@@ -141,8 +130,8 @@ std::optional<std::array<uint8_t, 6>> ParseAddress(std::string_view s) {
         return std::nullopt;
     }
     for (size_t i = 0; i < 6; ++i) {
-        const int hi = HexValue(s[2 * i]);
-        const int lo = HexValue(s[2 * i + 1]);
+        const int hi = HexDigitValue(s[2 * i]);
+        const int lo = HexDigitValue(s[2 * i + 1]);
         if (hi < 0 || lo < 0) {
             return std::nullopt;
         }

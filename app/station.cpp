@@ -18,6 +18,24 @@ size_t EntryList::RemoveMarked() {
     return removed;
 }
 
+size_t EntryList::RemoveAt(const std::vector<size_t>& positions) {
+    std::vector<bool> doomed(items_.size(), false);
+    for (const size_t p : positions) {
+        if (p < doomed.size()) {
+            doomed[p] = true;
+        }
+    }
+    Items kept;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (!doomed[i]) {
+            kept.push_back(std::move(items_[i]));
+        }
+    }
+    const size_t removed = items_.size() - kept.size();
+    items_ = std::move(kept);
+    return removed;
+}
+
 void Station::ApplyComPort() {
     record.port = static_cast<uint16_t>(settings.comPort - 1);
 }
@@ -35,6 +53,13 @@ size_t Station::DeleteMarked() {
         return 0;
     }
     return entries.RemoveMarked();
+}
+
+size_t Station::DeleteAt(const std::vector<size_t>& positions) {
+    if (runBusy) {
+        return 0;
+    }
+    return entries.RemoveAt(positions);
 }
 
 bool Station::ToggleMark(size_t index) {

@@ -70,6 +70,8 @@ public:
     CElement& Append(CElement entry);
     // Removes (and destroys) every entry whose Marked bit is set; returns how many.
     size_t RemoveMarked();
+    // Removes the entries at these positions (positions outside the list are ignored); returns how many.
+    size_t RemoveAt(const std::vector<size_t>& positions);
     void Clear() { items_.clear(); }
 
 private:
@@ -95,6 +97,8 @@ public:
 
     // Deletes every marked entry; does nothing (returns 0) while runBusy is set.
     size_t DeleteMarked();
+    // Deletes the entries at these positions; does nothing (returns 0) while runBusy is set.
+    size_t DeleteAt(const std::vector<size_t>& positions);
 
     // Flips Marked of the entry at index; false when the index is outside the list.
     bool ToggleMark(size_t index);

@@ -116,3 +116,21 @@ TEST(Station, SaveIntoAMissingDirectoryFailsWithoutLeavingFiles) {
 
 }  // namespace
 }  // namespace vaultra::app
+
+namespace vaultra::app {
+namespace {
+
+TEST(Station, DeleteAtRemovesExactlyTheNamedPositions) {
+    Station s;
+    for (const char* name : {"a", "b", "c", "d"}) {
+        s.AddEntry(Named(name, std::string(name) == "d"));
+    }
+    EXPECT_EQ(s.DeleteAt({2, 0, 2, 9}), 2u);
+    EXPECT_EQ(Names(s), (std::vector<std::string>{"b", "d"}));  // the marked "d" is not touched
+    s.runBusy = true;
+    EXPECT_EQ(s.DeleteAt({0}), 0u);
+    EXPECT_EQ(s.entries.size(), 2u);
+}
+
+}  // namespace
+}  // namespace vaultra::app
