@@ -77,7 +77,7 @@ TEST(Exports, SessionThroughTheCInterface) {
     BlockKey lookup = Key(1, 12, 999);
     uint8_t* data = LeseBstDaten(file, &lookup);
     ASSERT_NE(data, nullptr);
-    EXPECT_EQ(lookup.length, 0);
+    EXPECT_EQ(+lookup.length, 0);
     EXPECT_EQ(data[0], 0x70);
     EntfBstDaten(data);
 

@@ -40,7 +40,7 @@ protected:
             std::vector<uint8_t> sectors;
             ASSERT_EQ(file_->ReadBlock(key, sectors), Error::kNone)
                 << int{key.type} << " " << int{key.number};
-            ASSERT_EQ(key.length, block.first);
+            ASSERT_EQ(+key.length, block.first);
             const std::vector<uint8_t> expected = Pattern(block.first, block.second);
             const size_t header = std::min<size_t>(HeaderLength(key), block.first);
             EXPECT_TRUE(std::equal(expected.begin() + header, expected.end(), sectors.begin() + header))
@@ -71,7 +71,7 @@ TEST_F(ProgramFileTest, EmptyBlockStillOccupiesOneSector) {
     BlockKey key = Key(2, 0);
     ASSERT_EQ(file_->ReadBlock(key, sectors), Error::kNone);
     EXPECT_EQ(sectors.size(), 128u);
-    EXPECT_EQ(key.length, 0);
+    EXPECT_EQ(+key.length, 0);
     ExpectIntact();
 }
 
@@ -292,12 +292,11 @@ TEST_F(ProgramFileTest, DocumentationDirectoryGrowsByItsLargerEntries) {
 }
 
 TEST_F(ProgramFileTest, FileCannotOutgrowSixteenBitSectorNumbers) {
-    unsigned seed = 0;
-    const uint8_t codes[] = {1, 2, 4, 8};
+    const std::vector<uint8_t> data = Pattern(65535, 1);
     Error error = Error::kNone;
-    for (uint8_t code : codes) {
+    for (uint8_t code : {1, 2, 4, 8}) {
         for (unsigned number = 0; number < 256 && error == Error::kNone; ++number) {
-            error = file_->WriteBlock(Key(code, static_cast<uint8_t>(number), 65535), Pattern(65535, seed++));
+            error = file_->WriteBlock(Key(code, static_cast<uint8_t>(number), 65535), data);
         }
     }
     EXPECT_EQ(error, Error::kWriteFailed);
