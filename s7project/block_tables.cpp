@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <fstream>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "s7project/byte_codec.h"
@@ -112,55 +114,106 @@ FieldValues SubblockValues(const BlockHeader& h, const PartMemos& memos) {
     };
 }
 
-// Finds the live record of a type and number (both "%05d" in the two named fields).
-bool FindTypeAndNumber(CDBASEDatei& table, std::string_view typeField, std::string_view numberField,
-                       std::uint8_t type, std::uint16_t number) {
-    const auto t = FieldByName(table, typeField);
-    const auto n = FieldByName(table, numberField);
-    if (!t || !n) {
-        return false;
+// The first live record of each type and number, as a search from the first record would find it. Built
+// once when the table has been opened and kept current as records are appended, so that storing N
+// blocks does not search the whole table N times.
+class TypeNumberIndex {
+public:
+    TypeNumberIndex(CDBASEDatei& table, std::string_view typeField, std::string_view numberField)
+        : table_(table),
+          typeField_(FieldByName(table, typeField)),
+          numberField_(FieldByName(table, numberField)) {
+        if (!typeField_ || !numberField_) {
+            return;
+        }
+        for (const std::uint32_t record : table.LiveRecords()) {
+            table.SelectRecord(record);
+            first_.emplace(
+                *table.ReadFieldNext(*typeField_, false) + *table.ReadFieldNext(*numberField_, false),
+                record);
+        }
     }
-    const std::string typeText = ZeroPadded(type, 5);
-    const std::string numberText = ZeroPadded(number, 5);
-    return table.FindRecord({{*t, typeText}, {*n, numberText}});
-}
+
+    // Makes the record of the type and number current; false when there is none.
+    bool Select(std::uint8_t type, std::uint16_t number) {
+        const auto key = Key(type, number);
+        const auto found = key ? first_.find(*key) : first_.end();
+        return found != first_.end() && table_.SelectRecord(found->second);
+    }
+
+    // Appends a record that is about to receive this type and number.
+    bool Append(std::uint8_t type, std::uint16_t number) {
+        if (!table_.AppendRecord()) {
+            return false;
+        }
+        if (const auto key = Key(type, number)) {
+            first_.emplace(*key, table_.CurrentRecord());
+        }
+        return true;
+    }
+
+private:
+    // The field bytes a record of this type and number holds ("%05d" each, cut to the field lengths).
+    std::optional<std::string> Key(std::uint8_t type, std::uint16_t number) const {
+        if (!typeField_ || !numberField_) {
+            return std::nullopt;
+        }
+        const std::string typeText = ZeroPadded(type, 5);
+        const std::string numberText = ZeroPadded(number, 5);
+        const std::size_t typeLength = table_.FieldLength(*typeField_);
+        const std::size_t numberLength = table_.FieldLength(*numberField_);
+        if (typeText.size() < typeLength || numberText.size() < numberLength) {
+            return std::nullopt;
+        }
+        return typeText.substr(0, typeLength) + numberText.substr(0, numberLength);
+    }
+
+    CDBASEDatei& table_;
+    std::optional<std::size_t> typeField_;
+    std::optional<std::size_t> numberField_;
+    std::unordered_map<std::string, std::uint32_t> first_;
+};
+
+struct BlockTable {
+    CDBASEDatei table;
+    std::optional<TypeNumberIndex> index;
+};
 
 // Overwrites the record of the same type and number (keeping its object number) or appends one.
-bool StoreRecord(CDBASEDatei& table, std::string_view typeField, std::string_view numberField,
-                 const BlockHeader& h, std::string_view idField, std::string idValue, FieldValues values) {
-    if (!FindTypeAndNumber(table, typeField, numberField, h.type, h.number)) {
-        if (!table.AppendRecord()) {
+bool StoreRecord(BlockTable& t, const BlockHeader& h, std::string_view idField, std::string idValue,
+                 FieldValues values) {
+    if (!t.index->Select(h.type, h.number)) {
+        if (!t.index->Append(h.type, h.number)) {
             return false;
         }
         values.emplace_back(idField, std::move(idValue));
     }
-    return WriteFieldsByName(table, values);
+    return WriteFieldsByName(t.table, values);
 }
 
 // (subblock type, SUBBLK record number) pairs of the records that belong to the block.
-std::vector<std::uint8_t> SubblockList(CDBASEDatei& subblk, const BlockHeader& h) {
+std::vector<std::uint8_t> SubblockList(BlockTable& subblk, const BlockHeader& h) {
     std::vector<std::uint8_t> memo;
     for (const std::uint8_t type : SubblocksOf(h.type)) {
-        if (FindTypeAndNumber(subblk, "SUBBLKTYP", "BLKNUMMER", type, h.number)) {
+        if (subblk.index->Select(type, h.number)) {
             std::array<std::uint8_t, 8> pair{};
             PutLe32(pair, 0, type);
-            PutLe32(pair, 4, subblk.CurrentRecord() + 1);
+            PutLe32(pair, 4, subblk.table.CurrentRecord() + 1);
             memo.insert(memo.end(), pair.begin(), pair.end());
         }
     }
     return memo;
 }
 
-bool StoreDirectoryRecord(CDBASEDatei& baustein, CDBASEDatei& subblk, const BlockHeader& h,
+bool StoreDirectoryRecord(BlockTable& baustein, BlockTable& subblk, const BlockHeader& h,
                           std::uint32_t objectNumber) {
     const auto list = SubblockList(subblk, h);
-    const std::uint32_t memo = baustein.WriteMemo(list);
+    const std::uint32_t memo = baustein.table.WriteMemo(list);
     FieldValues values{
         {"TYP", ZeroPadded(h.type, 5)}, {"NUMMER", ZeroPadded(h.number, 5)}, {"ATTRIBS", ZeroBytes(40)},
         {"LINKS", RightAligned(0, 11)}, {"UDA", std::string(10, ' ')},       {"SUBBLOCKS", MemoField(memo)},
     };
-    const bool stored =
-        StoreRecord(baustein, "TYP", "NUMMER", h, "ID", ZeroPadded(objectNumber, 11), std::move(values));
+    const bool stored = StoreRecord(baustein, h, "ID", ZeroPadded(objectNumber, 11), std::move(values));
     return stored && (list.empty() || memo != 0);
 }
 
@@ -187,7 +240,7 @@ bool WriteObjectNumberFile(const std::filesystem::path& path, std::uint32_t next
 }
 
 // Stores one block in both tables; false when anything of it could not be stored.
-bool StoreBlock(CDBASEDatei& subblk, CDBASEDatei& baustein, std::span<const std::uint8_t> image,
+bool StoreBlock(BlockTable& subblk, BlockTable& baustein, std::span<const std::uint8_t> image,
                 std::uint32_t objectNumber) {
     const auto h = ReadBlockHeader(image);
     const auto parts = SplitBlockParts(image);
@@ -195,14 +248,13 @@ bool StoreBlock(CDBASEDatei& subblk, CDBASEDatei& baustein, std::span<const std:
         return false;
     }
     bool ok = true;
-    if (subblk.IsOpen()) {
+    if (subblk.table.IsOpen()) {
         PartMemos memos;
-        ok = StoreParts(subblk, *parts, memos);
-        ok = StoreRecord(subblk, "SUBBLKTYP", "BLKNUMMER", *h, "OBJECTID", RightAligned(objectNumber, 11),
-                         SubblockValues(*h, memos)) &&
+        ok = StoreParts(subblk.table, *parts, memos);
+        ok = StoreRecord(subblk, *h, "OBJECTID", RightAligned(objectNumber, 11), SubblockValues(*h, memos)) &&
              ok;
     }
-    if (baustein.IsOpen() && HasDirectoryRecord(BlockTypeCode(h->type))) {
+    if (baustein.table.IsOpen() && HasDirectoryRecord(BlockTypeCode(h->type))) {
         ok = StoreDirectoryRecord(baustein, subblk, *h, objectNumber) && ok;
     }
     return ok;
@@ -216,21 +268,24 @@ bool IsStoredHere(std::span<const std::uint8_t> image) {
 }  // namespace
 
 bool WriteBlockTables(const std::filesystem::path& folder, const BlockList& blocks) {
-    CDBASEDatei baustein;
-    CDBASEDatei subblk;
-    const auto b = OpenOrCreateTable(baustein, folder / kBausteinTable, kBausteinFields,
+    BlockTable baustein;
+    BlockTable subblk;
+    const auto b = OpenOrCreateTable(baustein.table, folder / kBausteinTable, kBausteinFields,
                                      kCreateIndexFile | kCreateMemoFile, kBausteinTags);
-    const auto s = OpenOrCreateTable(subblk, folder / kSubblockTable, kSubblockFields, kCreateMemoFile, {});
+    const auto s =
+        OpenOrCreateTable(subblk.table, folder / kSubblockTable, kSubblockFields, kCreateMemoFile, {});
     bool ok = b != TableOpening::kFailed && s != TableOpening::kFailed;
-    std::uint32_t objectNumber = FirstObjectNumber(subblk, baustein, folder / kObjectIdFile);
+    baustein.index.emplace(baustein.table, "TYP", "NUMMER");
+    subblk.index.emplace(subblk.table, "SUBBLKTYP", "BLKNUMMER");
+    std::uint32_t objectNumber = FirstObjectNumber(subblk.table, baustein.table, folder / kObjectIdFile);
     for (const auto& image : blocks) {
         if (IsStoredHere(image)) {
             ok = StoreBlock(subblk, baustein, image, objectNumber) && ok;
             ++objectNumber;
         }
     }
-    ok = subblk.CloseTable() && ok;
-    ok = baustein.CloseTable() && ok;
+    ok = subblk.table.CloseTable() && ok;
+    ok = baustein.table.CloseTable() && ok;
     return WriteObjectNumberFile(folder / kObjectIdFile, objectNumber) && ok;
 }
 
@@ -331,18 +386,26 @@ std::optional<BlockImage> RebuildSubblockRecord(CDBASEDatei& table) {
 
 }  // namespace
 
-void ReadSubblockTable(const std::filesystem::path& folder, BlockList& blocks) {
+std::size_t ReadSubblockTable(const std::filesystem::path& folder, BlockList& blocks) {
     CDBASEDatei table;
     if (!table.OpenTable(ResolveIgnoringCase(folder, {kSubblockTable}))) {
-        return;
+        return 0;
     }
+    std::size_t unreadable = 0;
     for (const std::uint32_t record : table.LiveRecords()) {
         table.SelectRecord(record);
+        const auto type = NumberField(table, "SUBBLKTYP");
+        if (!type || *type > 255 || BlockTypeCode(static_cast<std::uint8_t>(*type)) == 0) {
+            continue;  // not a block
+        }
         if (auto image = RebuildSubblockRecord(table)) {
             blocks.push_back(std::move(*image));
+        } else {
+            ++unreadable;
         }
     }
     table.CloseTable();
+    return unreadable;
 }
 
 // ---- the older layout ----
@@ -390,12 +453,13 @@ std::optional<BlockImage> RebuildOlderRecord(CDBASEDatei& table, std::uint64_t t
 
 }  // namespace
 
-void ReadOlderBlockTable(const std::filesystem::path& folder, BlockList& blocks) {
+std::size_t ReadOlderBlockTable(const std::filesystem::path& folder, BlockList& blocks) {
     CDBASEDatei table;
     if (!table.OpenTable(ResolveIgnoringCase(folder, {kBausteinTable})) ||
         table.FieldCount() <= kOldLocalData) {
-        return;
+        return 0;
     }
+    std::size_t unreadable = 0;
     // Records of block types 0..254 whose name field begins with the type text, by type, then in file order.
     std::vector<std::pair<std::uint64_t, std::uint32_t>> selected;
     for (const std::uint32_t record : table.LiveRecords()) {
@@ -413,9 +477,12 @@ void ReadOlderBlockTable(const std::filesystem::path& folder, BlockList& blocks)
         table.SelectRecord(record);
         if (auto image = RebuildOlderRecord(table, type)) {
             blocks.push_back(std::move(*image));
+        } else {
+            ++unreadable;
         }
     }
     table.CloseTable();
+    return unreadable;
 }
 
 }  // namespace vaultra::s7project

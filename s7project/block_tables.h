@@ -13,10 +13,12 @@ namespace vaultra::s7project {
 // written, or a block image was shorter than its header announces (such a block is not stored).
 bool WriteBlockTables(const std::filesystem::path& folder, const BlockList& blocks);
 
-// Appends the blocks of SUBBLK.DBF in record order (the layout this station writes).
-void ReadSubblockTable(const std::filesystem::path& folder, BlockList& blocks);
+// Appends the blocks of SUBBLK.DBF in record order (the layout this station writes). Returns the number
+// of block records that could not be rebuilt whole (they are left out).
+std::size_t ReadSubblockTable(const std::filesystem::path& folder, BlockList& blocks);
 
 // Appends the blocks of an older project that keeps them in BAUSTEIN.DBF, in ascending type order.
-void ReadOlderBlockTable(const std::filesystem::path& folder, BlockList& blocks);
+// Returns the number of block records that could not be rebuilt whole.
+std::size_t ReadOlderBlockTable(const std::filesystem::path& folder, BlockList& blocks);
 
 }  // namespace vaultra::s7project

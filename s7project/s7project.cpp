@@ -69,18 +69,20 @@ bool ReadProject(const std::filesystem::path& projectFile, BlockList& blocks, Pr
     folders.sdbFolder =
         FindSdbFolder(sdb, folders.sdbFolder.empty() ? std::string(kDefaultFolder) : folders.sdbFolder);
     // The files are written below SDB/00000001 but looked for below the block folder's name first.
-    ReadSystemData(sdb, folders.sdbFolder,
-                   {folders.offlineFolder, folders.sdbFolder, std::string(kDefaultFolder)}, blocks);
+    std::size_t unreadable =
+        ReadSystemData(sdb, folders.sdbFolder,
+                       {folders.offlineFolder, folders.sdbFolder, std::string(kDefaultFolder)}, blocks);
     const auto blockFolder = ResolveIgnoringCase(root, {"ombstx", "offline", folders.offlineFolder});
     if (format == 2) {
-        ReadOlderBlockTable(blockFolder, blocks);
+        unreadable += ReadOlderBlockTable(blockFolder, blocks);
     } else {
-        ReadSubblockTable(blockFolder, blocks);
+        unreadable += ReadSubblockTable(blockFolder, blocks);
     }
     if (info != nullptr) {
         info->format = format;
         info->programName = ReadProgramName(root, container->id);
         info->projectDirectory = root;
+        info->unreadableBlocks = unreadable;
     }
     return true;
 }

@@ -20,6 +20,7 @@ struct ProjectInfo {
     int format = 3;           // 3: blocks in SUBBLK.DBF; 2: the older layout with blocks in BAUSTEIN.DBF
     std::string programName;  // NAME of the S7 program record, blanks trimmed; empty when not found
     std::filesystem::path projectDirectory;
+    std::size_t unreadableBlocks = 0;  // records or files of blocks that were damaged and left out
 };
 
 // Creates or refreshes the project named by `projectFile` (an empty path means "NONAME.S7P") from the

@@ -268,32 +268,38 @@ std::string FindSdbFolder(const std::filesystem::path& sdb, const std::string& c
     return {};
 }
 
-void ReadSystemData(const std::filesystem::path& sdb, const std::string& sdbFolder,
-                    const std::vector<std::string>& pgFolders, BlockList& blocks) {
+std::size_t ReadSystemData(const std::filesystem::path& sdb, const std::string& sdbFolder,
+                           const std::vector<std::string>& pgFolders, BlockList& blocks) {
     CDBASEDatei list;
     if (sdbFolder.empty() || !list.OpenTable(FolderTable(sdb, sdbFolder, "LIST"))) {
-        return;
+        return 0;
     }
     const auto idField = FieldByName(list, "ID");
     if (!idField) {
-        return;
+        return 0;
     }
+    std::size_t unreadable = 0;
     for (auto id = list.ReadFieldFirst(*idField); id; id = list.ReadFieldNext(*idField, true)) {
         const std::uint64_t value = LeadingNumber(*id);
-        if (value > 0xFFFFFFFFU) {
-            continue;
-        }
+        std::optional<BlockImage> image;
         for (const auto& folder : pgFolders) {
+            if (value > 0xFFFFFFFFU) {
+                break;
+            }
             const auto file =
                 ReadWholeFile(PgFile(ResolveIgnoringCase(sdb, {folder}), static_cast<std::uint32_t>(value)));
             if (file) {
-                if (auto image = DecodeSystemDataFile(*file)) {
-                    blocks.push_back(std::move(*image));
-                }
+                image = DecodeSystemDataFile(*file);
                 break;
             }
         }
+        if (image) {
+            blocks.push_back(std::move(*image));
+        } else {
+            ++unreadable;
+        }
     }
+    return unreadable;
 }
 
 }  // namespace vaultra::s7project

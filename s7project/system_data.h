@@ -36,8 +36,8 @@ bool WriteSystemData(const SystemDataFolders& folders, const BlockList& blocks);
 std::string FindSdbFolder(const std::filesystem::path& sdb, const std::string& current);
 
 // Appends the system data blocks listed in SDB/<sdbFolder>/LIST, read from the first of `pgFolders`
-// that holds each file.
-void ReadSystemData(const std::filesystem::path& sdb, const std::string& sdbFolder,
-                    const std::vector<std::string>& pgFolders, BlockList& blocks);
+// that holds each file. Returns the number of listed blocks whose file is missing or damaged.
+std::size_t ReadSystemData(const std::filesystem::path& sdb, const std::string& sdbFolder,
+                           const std::vector<std::string>& pgFolders, BlockList& blocks);
 
 }  // namespace vaultra::s7project

@@ -91,7 +91,9 @@ protected:
     std::vector<std::uint16_t> Read(bool expectedResult = true) {
         BlockList back;
         ProjectFolders folders;
-        EXPECT_EQ(ReadS7Project(dir_ / "D" / "D.S7P", back, folders), expectedResult);
+        ProjectInfo info;
+        EXPECT_EQ(ReadS7Project(dir_ / "D" / "D.S7P", back, folders, &info), expectedResult);
+        unreadable_ = info.unreadableBlocks;
         for (const auto& b : back) {
             const auto h = ReadBlockHeader(b);
             EXPECT_TRUE(h && h->loadLength == b.size());
@@ -99,6 +101,7 @@ protected:
         return NumbersOf(back);
     }
     TempDir dir_;
+    std::size_t unreadable_ = 0;
 };
 
 TEST_F(DamagedProject, TruncatedTableYieldsTheWholeRecords) {
@@ -113,6 +116,7 @@ TEST_F(DamagedProject, TruncatedTableYieldsTheWholeRecords) {
 TEST_F(DamagedProject, MemoPointerPastTheEndDropsOnlyThatBlock) {
     SetSubblockField(1, 22, "     99999");  // MC5CODE of FC 2
     EXPECT_EQ(Read(), (std::vector<std::uint16_t>{0, 1, 3}));
+    EXPECT_EQ(unreadable_, 1U);
 }
 
 TEST_F(DamagedProject, LengthsThatDisagreeWithTheMemosDropTheBlock) {
@@ -120,6 +124,7 @@ TEST_F(DamagedProject, LengthsThatDisagreeWithTheMemosDropTheBlock) {
     SetSubblockField(1, 6, "         40");  // BLKTOTLEN of FC 2 smaller than its parts
     SetSubblockField(2, 6, " 4000000000");  // BLKTOTLEN of DB 3 far too large
     EXPECT_EQ(Read(), (std::vector<std::uint16_t>{0}));
+    EXPECT_EQ(unreadable_, 3U);
 }
 
 TEST_F(DamagedProject, MemoFileCutInsideAMemo) {
@@ -148,6 +153,7 @@ TEST_F(DamagedProject, DamagedSystemDataFiles) {
     EXPECT_EQ(Read(), (std::vector<std::uint16_t>{1, 2, 3}));
     std::filesystem::remove(pg());
     EXPECT_EQ(Read(), (std::vector<std::uint16_t>{1, 2, 3}));
+    EXPECT_EQ(unreadable_, 1U);
 }
 
 TEST_F(DamagedProject, MissingContainerTableFailsTheRead) {

@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/inspect.h"
+#include "s7project/byte_codec.h"
+#include "s7project/s7project.h"
+#include "test_support.h"
+
+namespace vaultra::s7project {
+namespace {
+
+using testing::SampleBlock;
+using testing::TempDir;
+
+struct Listing {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+Listing Inspect(const std::filesystem::path& path) {
+    std::ostringstream out;
+    std::ostringstream err;
+    Listing l;
+    l.status = cli::InspectS7Project(path, out, err);
+    l.out = out.str();
+    l.err = err.str();
+    return l;
+}
+
+TEST(InspectS7, ListsEveryBlockWithLengthsAndTimeStamps) {
+    TempDir dir;
+    BlockImage ob = SampleBlock(subblock::kOb, 1, 120, 30, 6);
+    // 12:34:56.789 on day 15317 after 1984-01-01 (2025-12-08)
+    const Timestamp stamp{0x02, 0xB3, 0x2C, 0x95, 0x3B, 0xD5};
+    std::copy(stamp.begin(), stamp.end(), ob.begin() + block_field::kTimestamp1);
+    const BlockList blocks{SampleBlock(subblock::kSdb, 2, 40, 0, 0), ob};
+    ASSERT_TRUE(WriteS7Project(dir / "L.S7P", blocks));
+    const Listing l = Inspect(dir / "L" / "L.S7P");
+    EXPECT_EQ(l.status, 0) << l.err;
+    EXPECT_NE(l.out.find("format 3, program \"S7-Programm(1)\", block folder 00000001"), std::string::npos)
+        << l.out;
+    EXPECT_NE(l.out.find("SDB           2         112     40         0          0"), std::string::npos)
+        << l.out;
+    EXPECT_NE(l.out.find("OB            1         228    120        30          6  2025-12-08 12:34:56.789"),
+              std::string::npos)
+        << l.out;
+    EXPECT_NE(l.out.find("2 blocks"), std::string::npos);
+    // the path the station's entry names (L.S7P beside the project folder) finds the project too
+    EXPECT_EQ(Inspect(dir / "L.S7P").status, 0);
+}
+
+TEST(InspectS7, MissingOrUnreadableProjectGivesStatusTwo) {
+    TempDir dir;
+    Listing l = Inspect(dir / "NOPE.S7P");
+    EXPECT_EQ(l.status, 2);
+    EXPECT_NE(l.err.find("not found"), std::string::npos);
+    EXPECT_TRUE(l.out.empty());
+    testing::WriteBytes(dir / "EMPTY.S7P", {0, 0, 0, 0});
+    l = Inspect(dir / "EMPTY.S7P");
+    EXPECT_EQ(l.status, 2);
+    EXPECT_NE(l.err.find("BSTCNTOF"), std::string::npos);
+}
+
+TEST(InspectS7, DamagedProjectListsWhatCouldBeRead) {
+    TempDir dir;
+    ASSERT_TRUE(WriteS7Project(dir / "D.S7P", BlockList{SampleBlock(subblock::kFc, 5, 10, 0, 0),
+                                                        SampleBlock(subblock::kFb, 6, 10, 0, 0)}));
+    const auto memo = dir / "D" / "OMBSTX" / "OFFLINE" / "00000001" / "SUBBLK.DBT";
+    auto bytes = testing::ReadBytes(memo);
+    bytes.resize(bytes.size() - 512);  // the FB's code memo is gone
+    testing::WriteBytes(memo, bytes);
+    const Listing l = Inspect(dir / "D" / "D.S7P");
+    EXPECT_EQ(l.status, 0);
+    EXPECT_NE(l.out.find("FC            5"), std::string::npos);
+    EXPECT_EQ(l.out.find("FB            6"), std::string::npos);
+    EXPECT_NE(l.out.find("1 block\n1 damaged block record(s)"), std::string::npos) << l.out;
+}
+
+}  // namespace
+}  // namespace vaultra::s7project
