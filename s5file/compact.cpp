@@ -75,7 +75,8 @@ Error WriteCopy(const std::filesystem::path& path, const std::filesystem::path& 
 
 }  // namespace
 
-Error CompactFile(const std::filesystem::path& path) {
+Error CompactFile(const std::filesystem::path& requested) {
+    const std::filesystem::path path = FindIgnoringCase(requested);
     std::filesystem::path copyPath = path;
     copyPath.replace_extension(".BAK");
     if (copyPath == path) {

@@ -51,6 +51,7 @@ public:
     ProgramFile(PrivateTag, std::unique_ptr<ByteStore> store, uint32_t sectors)
         : io_(std::move(store), sectors) {}
 
+    // An existing file is found also when its name differs in case.
     static OpenResult Open(const std::filesystem::path& path, Mode mode);
     // Opens over any byte store; `fileName` goes into a fresh root.
     static OpenResult Open(std::unique_ptr<ByteStore> store, std::string_view fileName, Mode mode);

@@ -1,6 +1,7 @@
 #include "s5file/sector_file.h"
 
 #include <algorithm>
+#include <cctype>
 #include <new>
 #include <system_error>
 
@@ -21,10 +22,31 @@ std::vector<uint8_t> AllocateMoveBuffer(uint32_t wanted) {
     return {};
 }
 
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](unsigned char x, unsigned char y) { return std::toupper(x) == std::toupper(y); });
+}
+
 }  // namespace
 
-FileStore::OpenResult FileStore::Open(const std::filesystem::path& path, bool create,
+std::filesystem::path FindIgnoringCase(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::exists(path, ec) || !path.has_filename()) {
+        return path;
+    }
+    const std::filesystem::path directory = path.has_parent_path() ? path.parent_path() : ".";
+    const std::string wanted = path.filename().string();
+    for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end; it.increment(ec)) {
+        if (SameIgnoringCase(it->path().filename().string(), wanted)) {
+            return path.has_parent_path() ? it->path() : it->path().filename();
+        }
+    }
+    return path;
+}
+
+FileStore::OpenResult FileStore::Open(const std::filesystem::path& requested, bool create,
                                       std::unique_ptr<FileStore>& store) {
+    const std::filesystem::path path = FindIgnoringCase(requested);
     std::error_code ec;
     const bool exists = std::filesystem::exists(path, ec);
     if (!exists && !create) {

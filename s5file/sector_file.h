@@ -19,6 +19,10 @@ constexpr uint32_t SectorsFor(uint32_t length) {
     return length == 0 ? 1 : (length - 1) / kSectorSize + 1;
 }
 
+// `path` itself when it exists, else a file in the same directory whose name differs only in case
+// (stations name files in either case), else `path`.
+std::filesystem::path FindIgnoringCase(const std::filesystem::path& path);
+
 // Byte storage behind a program file: the file on disk, or memory in tests.
 class ByteStore {
 public:

@@ -328,5 +328,21 @@ TEST(ProgramFileOpen, InspectionNeverCreatesAFile) {
     EXPECT_FALSE(std::filesystem::exists(dir / "NONE.S5D"));
 }
 
+TEST(ProgramFileOpen, ExistingFileIsFoundWhateverTheCaseOfItsName) {
+    ScratchDir dir;
+    {
+        auto file = ProgramFile::Open(dir / "anlage.s5d", ProgramFile::Mode::kUpdateOrCreate).file;
+        ASSERT_TRUE(file);
+        ASSERT_EQ(file->WriteBlock(Key(1, 1, 10), Pattern(10, 1)), Error::kNone);
+    }
+    auto file = ProgramFile::Open(dir / "ANLAGE.S5D", ProgramFile::Mode::kUpdateOrCreate).file;
+    ASSERT_TRUE(file);
+    EXPECT_EQ(file->BlockList().size(), 1u);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no second file";
+    file.reset();
+    EXPECT_EQ(CompactFile(dir / "Anlage.S5D"), Error::kNone);
+    EXPECT_TRUE(std::filesystem::exists(dir / "anlage.s5d"));
+}
+
 }  // namespace
 }  // namespace vaultra::qrf::testing
