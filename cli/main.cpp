@@ -2,10 +2,13 @@
 #include <iostream>
 
 #include "cli/cli.h"
+#include "cli/station_commands.h"
 
 int main(int argc, char** argv) {
     vaultra::cli::Cli cli(std::cout, std::cerr);
     vaultra::cli::RegisterSetCommands(cli);
     vaultra::cli::RegisterInspectCommand(cli);
+    vaultra::cli::RegisterRunCommand(cli);
+    vaultra::cli::RegisterBackupCommand(cli);
     return cli.Run(argc, argv);
 }

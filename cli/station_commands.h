@@ -1,0 +1,24 @@
+// The commands that run the station: `run SET` (the timer loop until SIGINT/SIGTERM) and
+// `backup SET [ENTRY...]` (every entry, or the named ones, once).
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/station.h"
+#include "cli/cli.h"
+
+namespace vaultra::cli {
+
+void RegisterRunCommand(Cli& cli);
+void RegisterBackupCommand(Cli& cli);
+
+// The list positions named by ENTRY arguments (a 0-based index or an entry's name, first match), in the
+// order given; nothing (with the offending argument in *bad) when one names no entry.
+std::optional<std::vector<std::size_t>> ResolveEntries(const app::EntryList& entries,
+                                                       const std::vector<std::string>& names,
+                                                       std::string* bad);
+
+}  // namespace vaultra::cli

@@ -1,0 +1,20 @@
+#include "platform/terminal.h"
+
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace vaultra::platform {
+
+bool StandardOutputIsTerminal() {
+    return ::isatty(STDOUT_FILENO) == 1;
+}
+
+int StandardOutputColumns() {
+    winsize size{};
+    if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) {
+        return size.ws_col;
+    }
+    return 80;
+}
+
+}  // namespace vaultra::platform
