@@ -115,6 +115,9 @@ int DriverBinding::ConnectS7(CElement& e) {
         return 0;
     }
     s7_.Resolve(*library, kind == InterfaceKind::S7Rfc1006);
+    if (afterS7Bind) {
+        afterS7Bind(s7_);
+    }
     ConnectionRecord& record = station_.record;
     if (kind == InterfaceKind::S7Lan || kind == InterfaceKind::S7Rfc1006) {
         record.port = LanPortSetup(record.port, e);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -161,6 +162,10 @@ public:
     const QrfTable& Qrf() const { return qrf_; }
     ConnectionRecord& Record() { return station_.record; }
     CNetworkCard& NetworkCard() { return networkCard_; }
+
+    // Called after every S7 library has been bound, before its first call: lets a trace or a test wrap
+    // functions of the table.
+    std::function<void(S7Table&)> afterS7Bind;
 
 private:
     Station& station_;
