@@ -114,8 +114,7 @@ void AddS7Command(CLI::App& app, S7Command& c) {
     auto* demo = s7->add_flag("--demo", c.demo, "load the demonstration program");
     auto* blocks = s7->add_option("--demo-blocks", c.demoBlocks, "demonstration program of N blocks")
                        ->check(CLI::Range(1, 60000));
-    auto* program = s7->add_option("--program", c.program, "load the blocks of a STEP 7 project (.S7P)")
-                        ->check(CLI::ExistingFile);
+    auto* program = s7->add_option("--program", c.program, "load the blocks of a STEP 7 project (.S7P)");
     demo->excludes(blocks, program);
     blocks->excludes(program);
     s7->add_option("--iso-port", c.isoPort, "ISO-on-TCP port (0: any free port; default 102)");

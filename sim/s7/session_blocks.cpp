@@ -169,6 +169,7 @@ Pdu Session::UploadPiece(const Pdu& request) {
     it->second.offset = offset + length;
     const bool more = it->second.offset < image->size();
     Bytes data;
+    data.reserve(4 + length);
     Put16(data, static_cast<std::uint16_t>(length));
     Put16(data, 0x00FB);
     Append(data, ByteView(*image).subspan(offset, length));

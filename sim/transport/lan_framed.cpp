@@ -11,7 +11,7 @@ TransportOutput LanFramedAdapter::OnBytes(ByteView bytes, Clock::time_point now)
     std::size_t used = 0;
     while (buffer_.size() - used >= 2) {
         const std::size_t length = buffer_[used] | buffer_[used + 1] << 8;
-        if (length == 0 || length > kMaxBlock) {
+        if (length > kMaxBlock) {
             plc_.Logger().Note(name_ + ": block length " + std::to_string(length) + " out of range; closing");
             out.close = true;
             return out;
@@ -21,6 +21,7 @@ TransportOutput LanFramedAdapter::OnBytes(ByteView bytes, Clock::time_point now)
         }
         const TransportOutput part = adapter_.OnBytes(ByteView(buffer_).subspan(used + 2, length), now);
         Append(out.bytes, part.bytes);
+        out.close = out.close || part.close;
         used += 2 + length;
     }
     buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(used));

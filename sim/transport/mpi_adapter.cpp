@@ -36,6 +36,8 @@ TransportOutput MpiAdapter::OnBytes(ByteView bytes, Clock::time_point now) {
     if (line_ == Line::Idle) {
         StartSending(now, out.bytes);
     }
+    out.close = cut_;
+    cut_ = false;
     return out;
 }
 
@@ -239,8 +241,10 @@ void MpiAdapter::OnStationTelegram(const Bytes& content, bool wasHeld) {
     }
     const s7::Session::Reply reply = session_->Handle(ByteView(content).subspan(6));
     if (reply.cut) {
+        // On TCP the connection goes; on a serial line the station simply falls silent.
         session_.reset();
         queue_.clear();
+        cut_ = true;
         return;
     }
     for (const Bytes& pdu : reply.pdus) {

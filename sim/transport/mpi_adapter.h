@@ -49,7 +49,8 @@ private:
     s7wire::DleDecoder decoder_;
     Bytes content_;
     std::deque<Outgoing> queue_;
-    bool held_ = false;  // waiting for the PC's acknowledgement or continue request
+    bool held_ = false;
+    bool cut_ = false;  // waiting for the PC's acknowledgement or continue request
     int attempts_ = 0;
     bool busParametersOk_ = false;
     std::uint8_t localAddress_ = 0;

@@ -31,7 +31,12 @@ class Pc {
 public:
     explicit Pc(ProtocolHandler& adapter) : adapter_(adapter) {}
 
-    void Feed(const Bytes& bytes) { Append(pending_, adapter_.OnBytes(bytes, now_).bytes); }
+    void Feed(const Bytes& bytes) {
+        const TransportOutput out = adapter_.OnBytes(bytes, now_);
+        Append(pending_, out.bytes);
+        closed_ = closed_ || out.close;
+    }
+    bool Closed() const { return closed_; }
     void Tick(std::chrono::milliseconds later) {
         now_ += later;
         Append(pending_, adapter_.OnTick(now_).bytes);
@@ -99,6 +104,7 @@ public:
 private:
     ProtocolHandler& adapter_;
     Bytes pending_;
+    bool closed_ = false;
     Clock::time_point now_ = Clock::now();
 };
 
@@ -295,6 +301,29 @@ TEST_F(E0330Adapter, BusParametersAreAnsweredWithE0330UntilTheExtraStep) {
     EXPECT_FALSE(pc_.Receive().empty());
     pc_.Send(kConnect);
     EXPECT_EQ(pc_.Receive().size(), 20u);
+}
+
+class CuttingAdapter : public MpiAdapterTest {
+protected:
+    static s7::PlcOptions Cutting() {
+        s7::PlcOptions options;
+        options.faults.cutAfter = 1;
+        return options;
+    }
+    CuttingAdapter() : MpiAdapterTest(Cutting()) {}
+};
+
+TEST_F(CuttingAdapter, CutsAfterTheConfiguredRequestsAndTheStationFallsSilent) {
+    pc_.Initialise();
+    pc_.ConnectStation();
+    pc_.Request(0, SetupRequest());
+    EXPECT_FALSE(pc_.Closed());
+    pc_.Send(Station(1, ListBlocksRequest()));
+    EXPECT_TRUE(pc_.Closed()) << "a LAN connection is closed";
+    EXPECT_TRUE(pc_.Quiet()) << "no confirmation, no answer";
+    pc_.Send(Station(2, ListBlocksRequest()));
+    EXPECT_EQ(pc_.Receive(), Ack(2));
+    EXPECT_TRUE(pc_.Quiet()) << "the station is gone until the next connect";
 }
 
 TEST(LanFramedAdapter, TakesLengthPrefixedBlocksAndAnswersUnframed) {

@@ -12,6 +12,7 @@
 #include "platform/server_socket.h"
 #include "platform/subprocess.h"
 #include "s7_requests.h"
+#include "s7project/s7project.h"
 #include "sim/testing/plcsim_process.h"
 
 namespace vaultra::sim::test {
@@ -217,6 +218,35 @@ TEST(PlcsimProcess, MpiAdapterAnswersOnThePseudoTerminalAndTheLanPorts) {
     auto framed = platform::ConnectLoopback(*plc->LanFramedPort(), kWaitMs);
     ASSERT_TRUE(framed);
     ExpectAdapterReply(*framed, FromHex("01 00"));
+    fs::remove_all(dir);
+}
+
+TEST(PlcsimProcess, LoadsTheBlocksOfAProject) {
+    const fs::path dir = TempDir("project");
+    const s7::Program demo = s7::MakeDemoProgram();
+    s7project::BlockList blocks;
+    for (const auto& [id, image] : demo.Blocks()) {
+        if (id.type == s7::kFC || id.type == s7::kDB) {
+            blocks.push_back(image);
+        }
+    }
+    ASSERT_TRUE(s7project::WriteS7Project(dir / "DEMO.S7P", blocks));
+    const fs::path project = dir / "DEMO" / "DEMO.S7P";  // the writer puts the project in its own folder
+    std::string error;
+    auto plc = PlcsimProcess::Start({"s7", "--program", project.string(), "--iso-port", "0"}, &error);
+    ASSERT_TRUE(plc) << error;
+    IsoClient client(*plc->IsoPort());
+    const s7::Pdu list = client.Exchange(ListBlocksRequest());
+    const Bytes counts = PayloadOf(list);
+    ASSERT_EQ(counts.size(), 28u);
+    EXPECT_EQ(Load16(counts, 2), 0) << "no OB in the project";
+    EXPECT_EQ(Load16(counts, 3 * 4 + 2), 6) << "the six data blocks";
+    const Bytes& original = *demo.Find({s7::kFC, 2});
+    const Bytes uploaded = UploadOver(client, "0C00002");
+    ASSERT_EQ(uploaded.size(), original.size());
+    EXPECT_EQ(Bytes(s7::CodePart(uploaded).begin(), s7::CodePart(uploaded).end()),
+              Bytes(s7::CodePart(original).begin(), s7::CodePart(original).end()));
+    plc.reset();
     fs::remove_all(dir);
 }
 
