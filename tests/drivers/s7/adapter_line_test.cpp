@@ -35,7 +35,7 @@ TEST_F(AdapterLineTest, SendsDoubledDleAndBlockCheckAfterTheGrant) {
     // 01 ^ 02 ^ DLE ^ ETX: the doubled DLE cancels out
     EXPECT_EQ(fake_.link.Written(),
               (Bytes{0x02, 0x01, 0x10, 0x10, 0x02, 0x10, 0x03, 0x01 ^ 0x02 ^ 0x10 ^ 0x03}));
-    EXPECT_EQ(record_.status, 0);
+    EXPECT_EQ(+record_.status, 0);
 }
 
 TEST_F(AdapterLineTest, NakMakesTheWholeTelegramGoAgainAfterAPurge) {
@@ -51,7 +51,7 @@ TEST_F(AdapterLineTest, NakMakesTheWholeTelegramGoAgainAfterAPurge) {
 TEST_F(AdapterLineTest, NoGrantGivesStatusOneAfterEveryAttempt) {
     SetRepeat(1);
     EXPECT_FALSE(line_.SendTelegram(record_, Bytes{0x01, 0x08, 0x02}));
-    EXPECT_EQ(record_.status, kStatusNoAnswer);
+    EXPECT_EQ(+record_.status, kStatusNoAnswer);
     EXPECT_EQ(fake_.link.Written(), (Bytes{0x02, 0x02}));  // two attempts, each an STX
 }
 
@@ -65,8 +65,8 @@ TEST_F(AdapterLineTest, WrongAcceptCharacterGivesStatusTwoWithTheExpectedDle) {
     SetRepeat(0);
     fake_.link.OnWrite({0x02}, {0x10}).OnWrite({0x10, 0x03}, {0x06});
     EXPECT_FALSE(line_.SendTelegram(record_, Bytes{0x01}));
-    EXPECT_EQ(record_.status, kStatusWrongControl);
-    EXPECT_EQ(record_.plcError, 0x10);
+    EXPECT_EQ(+record_.status, kStatusWrongControl);
+    EXPECT_EQ(+record_.plcError, 0x10);
 }
 
 TEST_F(AdapterLineTest, AdapterTelegramOnOurStxIsAbsorbedAndTheSendRetried) {
@@ -101,8 +101,8 @@ TEST_F(AdapterLineTest, ReceiveOfAnotherFirstByteIsStatusTwoWithExpectedStx) {
     fake_.link.Deliver({0x15});
     std::vector<uint8_t> got;
     EXPECT_FALSE(line_.ReceiveTelegram(record_, AdapterLine::Form::kAny, 16, got, 10));
-    EXPECT_EQ(record_.status, kStatusWrongControl);
-    EXPECT_EQ(record_.plcError, 0x02);
+    EXPECT_EQ(+record_.status, kStatusWrongControl);
+    EXPECT_EQ(+record_.plcError, 0x02);
 }
 
 TEST_F(AdapterLineTest, ExactFormRefusesAShorterTelegram) {
@@ -111,7 +111,7 @@ TEST_F(AdapterLineTest, ExactFormRefusesAShorterTelegram) {
     fake_.link.OnWrite({0x10}, s7wire::FrameTelegram(Bytes{1, 2, 3}));
     std::vector<uint8_t> got;
     EXPECT_FALSE(line_.ReceiveTelegram(record_, AdapterLine::Form::kExact, 7, got, 10));
-    EXPECT_EQ(record_.status, kStatusNoAnswer);
+    EXPECT_EQ(+record_.status, kStatusNoAnswer);
     EXPECT_EQ(fake_.link.Written().back(), 0x15);
 }
 
@@ -132,7 +132,7 @@ TEST_F(AdapterLineTest, NoAnswerWaitsTheTimeOutAndNoLonger) {
     const uint64_t waited = fake_.link.NowMs() - before;
     EXPECT_GE(waited, 100u * 55u);
     EXPECT_LT(waited, 100u * 55u + 18u * 55u + 1);
-    EXPECT_EQ(record_.status, kStatusNoAnswer);
+    EXPECT_EQ(+record_.status, kStatusNoAnswer);
 }
 
 }  // namespace

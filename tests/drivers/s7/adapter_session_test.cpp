@@ -36,7 +36,7 @@ TEST_F(AdapterTest, InitialisationSendsBusParametersAndReadsTheStationList) {
     EXPECT_TRUE(channel.StationActive(record));
     record.plcAddress = 3;
     EXPECT_FALSE(channel.StationActive(record));
-    EXPECT_EQ(record.status, 0);
+    EXPECT_EQ(+record.status, 0);
     // status area: 22 zero bytes, seven 256s, then 0, 0, 10, 0
     EXPECT_EQ(record.area.statusArea[21], 0);
     EXPECT_EQ(record.area.statusArea[22], 0x00);
@@ -54,7 +54,7 @@ TEST_F(AdapterTest, BusyReplyTakesTheExtraStepAndSucceeds) {
 TEST_F(AdapterTest, OtherErrorReplyRejectsTheInitialisation) {
     peer.busReply = {0x01, 0x03, 0x20, 'E', '=', '0', '3', '1', '2'};
     EXPECT_FALSE(channel.Initialise(record));
-    EXPECT_EQ(record.status, kStatusAdapterReject);
+    EXPECT_EQ(+record.status, kStatusAdapterReject);
 }
 
 TEST_F(SerialAdapterTest, AdapterModeOneUsesTheShortSequence) {
@@ -94,7 +94,7 @@ TEST_F(AdapterTest, ShortConnectReplyIsARefusal) {
     peer.refuseConnect = true;
     ASSERT_TRUE(channel.Initialise(record));
     EXPECT_FALSE(channel.EnsureConnected(record));
-    EXPECT_EQ(record.status, kStatusRefused);
+    EXPECT_EQ(+record.status, kStatusRefused);
     EXPECT_FALSE(channel.linkFlags & kLinkConnected);
 }
 
@@ -116,8 +116,8 @@ TEST_F(AdapterTest, ErrorHeaderOfARefusedJobStopsWithoutRetry) {
     ASSERT_TRUE(channel.EnsureConnected(record));
     peer.plc.failNextJob = 0xD203;
     EXPECT_EQ(Stop(channel, record), 0);
-    EXPECT_EQ(record.status, kStatusPlcError);
-    EXPECT_EQ(record.plcError, 0xD203);
+    EXPECT_EQ(+record.status, kStatusPlcError);
+    EXPECT_EQ(+record.plcError, 0xD203);
     EXPECT_EQ(peer.plc.seen["stop"], 0);
     EXPECT_EQ(peer.sequences.size(), 2u);  // setup and the one stop job: no second attempt
     // the answer was acknowledged, so the adapter is free for the next request
@@ -130,11 +130,11 @@ TEST_F(AdapterTest, UserDataErrorFieldIsAPlcError) {
     peer.plc.password = {1, 2, 3, 4, 5, 6, 7, 8};
     const uint8_t wrong[8] = {1, 2, 3, 4, 5, 6, 7, 0};
     EXPECT_EQ(Password(channel, record, wrong), 0);
-    EXPECT_EQ(record.status, kStatusPlcError);
-    EXPECT_EQ(record.plcError, 0xD602);
+    EXPECT_EQ(+record.status, kStatusPlcError);
+    EXPECT_EQ(+record.plcError, 0xD602);
     const uint8_t right[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     EXPECT_EQ(Password(channel, record, right), 1);
-    EXPECT_EQ(record.plcError, 0);
+    EXPECT_EQ(+record.plcError, 0);
 }
 
 TEST_F(AdapterTest, NakedTelegramsAreRepeated) {
@@ -149,7 +149,7 @@ TEST_F(AdapterTest, SilentAdapterGivesStatusOne) {
     SetRepeat(0);
     peer.silent = true;
     EXPECT_EQ(ToggleRead(channel, record), 0);
-    EXPECT_EQ(record.status, kStatusNoAnswer);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
 }
 
 TEST_F(AdapterTest, UnexpectedTelegramBeforeARequestIsAbsorbed) {

@@ -130,10 +130,10 @@ TEST(Exports, FunctionsWithoutTraffic) {
     EXPECT_EQ(lib.Get<Tarn7SetAdapterNameFn>("S5SetAdapterName")("eth0"), 0);
     record.status = 0;
     EXPECT_EQ(lib.Get<Tarn7ConnectL2CPFn>("S5ConnectL2CP")(&record, 0), 0);
-    EXPECT_EQ(record.status, 1);
+    EXPECT_EQ(+record.status, 1);
     record.status = 0;
     EXPECT_EQ(lib.Get<Tarn7DeleteS5OnH1PathFn>("S5DeleteS5OnH1Path")(&record), 0);
-    EXPECT_EQ(record.status, 1);
+    EXPECT_EQ(+record.status, 1);
     EXPECT_EQ(lib.Get<Tarn7DeleteCPPathFn>("S5DeleteCPPath")(&record), 1);
     int32_t value = 7;
     EXPECT_EQ(lib.Get<Tarn7InitForPathFn>("S5InitForPath")(&value), 0);
@@ -159,8 +159,8 @@ TEST(Exports, InitModeOneOnlyOpensThePort) {
     record.status = 0x55;
     ASSERT_EQ(lib.Get<Tarn7InitFn>("S7Init")(&record, 1), 1);
     EXPECT_EQ(record.connected, 1);
-    EXPECT_EQ(record.status, 0);
-    EXPECT_EQ(record.adapterMode, 1u);
+    EXPECT_EQ(+record.status, 0);
+    EXPECT_EQ(+record.adapterMode, 1u);
     EXPECT_EQ(lib.Get<Tarn7SetTimeOutFn>("S7SetTimeOut")(-1), 545);
     EXPECT_NE(lib.Get<Tarn7ComGetHandleFn>("ComGetHandle")(8), nullptr);
     EXPECT_EQ(lib.Get<Tarn7ExitFn>("S7Exit")(&record, 2), 1);
@@ -168,7 +168,7 @@ TEST(Exports, InitModeOneOnlyOpensThePort) {
     EXPECT_EQ(lib.Get<Tarn7ComGetHandleFn>("ComGetHandle")(8), nullptr);
     // the default mode initialises the adapter and restores the normal time-out
     ASSERT_EQ(lib.Get<Tarn7InitFn>("S7Init")(&record, 0), 1) << record.status;
-    EXPECT_EQ(record.adapterMode, 0u);
+    EXPECT_EQ(+record.adapterMode, 0u);
     EXPECT_EQ(lib.Get<Tarn7SetTimeOutFn>("S7SetTimeOut")(-1), 136);
     EXPECT_EQ(lib.Get<Tarn7InitPGBusFn>("S7InitPGBus")(&(record.plcAddress = 2, record)), 1);
     EXPECT_EQ(lib.Get<Tarn7ExitFn>("S7Exit")(&record, 0), 1);
@@ -182,7 +182,7 @@ TEST(Exports, FailedInitReleasesThePortAndReportsStatus8000) {
     record.port = 9;
     record.connected = 1;
     EXPECT_EQ(lib.Get<Tarn7InitFn>("S7Init")(&record, 0), 0);
-    EXPECT_EQ(record.status, 0x8000);
+    EXPECT_EQ(+record.status, 0x8000);
     EXPECT_EQ(record.connected, 0);
 }
 

@@ -200,7 +200,7 @@ TEST_P(DriverIntegration, MemoryOfEveryAreaIsWrittenAndReadBack) {
     ASSERT_EQ(lib.Get<Tarn7RdDBFn>("RdDB")(&record_, 2, 0, 64, dbBack), 1) << record_.status;
     EXPECT_EQ(std::vector<uint16_t>(dbBack, dbBack + 64), std::vector<uint16_t>(dbWords, dbWords + 64));
     EXPECT_EQ(lib.Get<Tarn7RdDBFn>("RdDB")(&record_, 1, 0, 65, dbBack), 0);
-    EXPECT_EQ(record_.status, 0x800);
+    EXPECT_EQ(+record_.status, 0x800);
     EXPECT_EQ(lib.Get<Tarn7ToggleReadFn>("ToggleRead")(&record_), 1);
     EXPECT_EQ(lib.Get<Tarn7ExitFn>("Exit")(&record_, 0), 1);
 }
@@ -211,8 +211,8 @@ TEST_P(DriverIntegration, StopStartAndPassword) {
     ASSERT_TRUE(Connect(lib)) << record_.status;
     const uint8_t wrong[8] = {'x', 0, 0, 0, 0, 0, 0, 0};
     EXPECT_EQ(lib.Get<Tarn7DoPasswordFn>("DoPassword")(&record_, wrong), 0);
-    EXPECT_EQ(record_.status, 0x4000);
-    EXPECT_NE(record_.plcError, 0);
+    EXPECT_EQ(+record_.status, 0x4000);
+    EXPECT_NE(+record_.plcError, 0);
     uint8_t right[8] = {};
     const char* pw = "GEHEIM";
     right[0] = pw[0] ^ 0x55;
@@ -243,7 +243,7 @@ TEST_P(DriverIntegration, MemoryAccessFollowsAStationChange) {
     ASSERT_EQ(lib.Get<Tarn7RdMWFn>("RdMW")(&record_, 0, 1, &word), 1);
     record_.plcAddress = 3;  // no such station on this bus
     EXPECT_EQ(lib.Get<Tarn7RdMWFn>("RdMW")(&record_, 0, 1, &word), 0);
-    EXPECT_EQ(record_.status, 0x2000);
+    EXPECT_EQ(+record_.status, 0x2000);
     record_.plcAddress = 2;
     EXPECT_EQ(lib.Get<Tarn7RdMWFn>("RdMW")(&record_, 0, 1, &word), 1) << record_.status;
     lib.Get<Tarn7ExitFn>("Exit")(&record_, 0);
@@ -274,7 +274,7 @@ TEST_P(DriverIntegration, PlcFallingSilentOrCuttingMidUploadFailsAndReleasesTheP
             }
         }
         EXPECT_EQ(failures, 1);
-        EXPECT_NE(record_.status, 0);
+        EXPECT_NE(+record_.status, 0);
         lib.Get<Tarn7ExitFn>("Exit")(&record_, 0);
         EXPECT_EQ(record_.connected, 0);
         EXPECT_EQ(lib.Plain<Tarn7ComGetHandleFn>("ComGetHandle")(record_.port), nullptr);

@@ -29,20 +29,20 @@ TEST_F(IsoTest, ConnectSendsTheRequestWithRackSlotAndSetsUpCommunication) {
 TEST_F(IsoTest, RefusedConnectionIsStatus2000AndSilenceIsStatus1) {
     peer.refuseConnect = true;
     EXPECT_FALSE(channel.EnsureConnected(record));
-    EXPECT_EQ(record.status, kStatusRefused);
+    EXPECT_EQ(+record.status, kStatusRefused);
     peer.refuseConnect = false;
     peer.silent = true;
     SetRepeat(0);
     EXPECT_FALSE(channel.EnsureConnected(record));
-    EXPECT_EQ(record.status, kStatusNoAnswer);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
 }
 
 TEST_F(IsoTest, PendingDisconnectRequestFailsTheNextRequestWithStatus4) {
     ASSERT_TRUE(channel.EnsureConnected(record));
     peer.Push({0x06, 0x80, 0x00, 0x01, 0x44, 0x31, 0x00});
     EXPECT_EQ(Stop(channel, record), 0);
-    EXPECT_EQ(record.status, kStatusDisconnected);
-    EXPECT_EQ(record.plcError, 0x80);
+    EXPECT_EQ(+record.status, kStatusDisconnected);
+    EXPECT_EQ(+record.plcError, 0x80);
     EXPECT_EQ(peer.plc.seen["stop"], 0);
 }
 
@@ -59,8 +59,8 @@ TEST_F(IsoTest, NonDataTpduIsStatus4WithItsCode) {
     peer.Push({0x02, 0x70, 0x00, 0x00});
     Answer answer;
     EXPECT_FALSE(channel.Receive(record, answer));
-    EXPECT_EQ(record.status, kStatusDisconnected);
-    EXPECT_EQ(record.plcError, 0x70);
+    EXPECT_EQ(+record.status, kStatusDisconnected);
+    EXPECT_EQ(+record.plcError, 0x70);
 }
 
 TEST_F(IsoTest, PacketShorterThanItsHeaderAnnouncesFails) {
@@ -76,7 +76,7 @@ TEST_F(IsoTest, PacketShorterThanItsHeaderAnnouncesFails) {
     answer.takeData = true;
     answer.data = data;
     EXPECT_FALSE(channel.Receive(record, answer));
-    EXPECT_EQ(record.status, kStatusNoAnswer);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
 }
 
 TEST_F(IsoTest, DataBeyondTheCallersRoomIsDropped) {
@@ -100,8 +100,8 @@ TEST_F(IsoTest, TrailingErrorHeaderIsAPlcError) {
     peer.Push({0x02, 0xF0, 0x80, 0x32, 0x07, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 0x00, 0x00, 0x81, 0x04});
     Answer answer;
     EXPECT_FALSE(channel.Receive(record, answer));
-    EXPECT_EQ(record.status, kStatusPlcError);
-    EXPECT_EQ(record.plcError, 0x8104);
+    EXPECT_EQ(+record.status, kStatusPlcError);
+    EXPECT_EQ(+record.plcError, 0x8104);
 }
 
 TEST_F(IsoTest, OversizedRequestIsNotSent) {
@@ -109,7 +109,7 @@ TEST_F(IsoTest, OversizedRequestIsNotSent) {
     const size_t before = peer.packets.size();
     const Bytes param(1024 - 4 - 3 - 10 + 1, 0);
     EXPECT_FALSE(channel.Send(record, s7wire::kRosctrJob, param, {}));
-    EXPECT_EQ(record.status, kStatusPort);
+    EXPECT_EQ(+record.status, kStatusPort);
     EXPECT_EQ(peer.packets.size(), before);
 }
 

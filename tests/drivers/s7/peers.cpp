@@ -166,8 +166,10 @@ void AdapterPeer::TelegramDone(const Bytes& c) {
         const auto answers = plc.Handle(Bytes(c.begin() + 6, c.end()));
         for (size_t i = 0; i < answers.size(); ++i) {
             const bool hold = i > 0;  // a second answer waits for the driver's acknowledgement
-            Bytes first{0x00, 0x0C, 0x03, 0x03, s7wire::kAdapterFinal, answerSequence_++};
-            first.insert(first.end(), answers[i].begin(), answers[i].end());
+            Bytes first(6 + answers[i].size());
+            const uint8_t head[6] = {0x00, 0x0C, 0x03, 0x03, s7wire::kAdapterFinal, answerSequence_++};
+            std::copy(head, head + 6, first.begin());
+            std::copy(answers[i].begin(), answers[i].end(), first.begin() + 6);
             if (first.size() > telegramLimit) {
                 Bytes rest(first.begin() + static_cast<long>(telegramLimit), first.end());
                 first.resize(telegramLimit);

@@ -180,8 +180,8 @@ TEST_F(ServicesTest, MissingBlockIsAPlcError) {
     BlockRecord block{};
     block.image = image.data();
     EXPECT_EQ(ReadBlock(channel, record, &block, 0, 99, 0), 0);
-    EXPECT_EQ(record.status, kStatusPlcError);
-    EXPECT_EQ(record.plcError, 0xD209);
+    EXPECT_EQ(+record.status, kStatusPlcError);
+    EXPECT_EQ(+record.plcError, 0xD209);
 }
 
 TEST_F(ServicesTest, PlcFallingSilentMidUploadFails) {
@@ -196,7 +196,7 @@ TEST_F(ServicesTest, PlcFallingSilentMidUploadFails) {
     BlockRecord block{};
     block.image = image.data();
     EXPECT_EQ(ReadBlock(channel, record, &block, 0, 2, 0), 0);
-    EXPECT_EQ(record.status, kStatusNoAnswer);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
 }
 
 TEST_F(ServicesTest, WordsAreReadFromTheDoubledStartAndReturnedInHostOrder) {
@@ -218,7 +218,7 @@ TEST_F(ServicesTest, RangesOverOneHundredTwentyEightBytesAreRefusedBeforeAnyTraf
     ASSERT_EQ(ReadArea(channel, record, kAreaDataBlock, kSizeWord, 0, 64, 10, words.data()), 1);
     const size_t before = peer.written.size();
     EXPECT_EQ(ReadArea(channel, record, kAreaDataBlock, kSizeWord, 0, 65, 10, words.data()), 0);
-    EXPECT_EQ(record.status, kStatusTooLong);
+    EXPECT_EQ(+record.status, kStatusTooLong);
     EXPECT_EQ(WriteArea(channel, record, kAreaFlags, kSizeByte, 0, 129, 0, words.data()), 0);
     EXPECT_EQ(peer.written.size(), before);
 }
@@ -233,7 +233,7 @@ TEST_F(ServicesTest, WritesSendBytesUnchangedAndWordsBigEndian) {
     EXPECT_EQ(peer.plc.areas[kAreaDataBlock][9], 0x34);
     peer.plc.writeReturnCode = 0x0A;
     EXPECT_EQ(WriteArea(channel, record, kAreaFlags, kSizeByte, 3, 1, 0, b), 0);
-    EXPECT_EQ(record.status, kStatusNoValues);
+    EXPECT_EQ(+record.status, kStatusNoValues);
 }
 
 TEST_F(ServicesTest, ControlFunctions) {

@@ -1,0 +1,188 @@
+// Directory and upload of a whole 600-block program from plcsim, per transport, with the S7 requests
+// the driver sent counted on the way out.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drivers/link/byte_link.h"
+#include "drivers/link/com.h"
+#include "drivers/link/lan.h"
+#include "drivers/s7/adapter_channel.h"
+#include "drivers/s7/iso_channel.h"
+#include "drivers/s7/services.h"
+#include "drivers/s7/settings.h"
+#include "sim/testing/plcsim_process.h"
+
+namespace {
+
+using namespace vaultra;
+using sim::testing::PlcsimProcess;
+
+// Passes every call to the real link and counts the S7 jobs by function code.
+class CountingLink : public link::ByteLink {
+public:
+    explicit CountingLink(link::ByteLink& inner) : inner_(inner) {}
+    std::map<uint8_t, int64_t> jobs;  // function code -> requests
+    int64_t requests = 0;
+
+    int Write(link::Port port, const uint8_t* data, int32_t n) override {
+        if (n > 13 && data[0] == 0x02 && data[1] == 0xF0) {  // ISO data TPDU with an S7 PDU
+            Count(data[4], data[13]);
+        } else if (n >= 16 && data[0] == 0x00 && data[1] == 0x0C && data[4] == 0xF1) {
+            // Adapter data telegram head (DLE doubled); the parameter follows in the next block.
+            std::vector<uint8_t> head;
+            for (int32_t i = 0; i < n; ++i) {
+                head.push_back(data[i]);
+                if (data[i] == 0x10 && i + 1 < n && data[i + 1] == 0x10)
+                    ++i;
+            }
+            headRosctr_ = head[7];
+            awaitingParam_ = true;
+        } else if (awaitingParam_ && n > 0) {
+            Count(headRosctr_, data[0]);
+            awaitingParam_ = false;
+        }
+        return inner_.Write(port, data, n);
+    }
+    int OpenShared(link::Port p, int32_t b, uint8_t d, char pa, int32_t s) override {
+        return inner_.OpenShared(p, b, d, pa, s);
+    }
+    int Release(link::Port p) override { return inner_.Release(p); }
+    int Close(link::Port p) override { return inner_.Close(p); }
+    void CloseAll() override { inner_.CloseAll(); }
+    bool IsOpen(link::Port p) override { return inner_.IsOpen(p); }
+    int ReadByte(link::Port p, uint8_t* o) override { return inner_.ReadByte(p, o); }
+    int ReadByteTimed(link::Port p, uint8_t* o, int32_t t) override { return inner_.ReadByteTimed(p, o, t); }
+    int HasInput(link::Port p) override { return inner_.HasInput(p); }
+    int32_t ReadPacket(link::Port p, uint8_t* b, int32_t c) override { return inner_.ReadPacket(p, b, c); }
+    int WriteByte(link::Port p, uint8_t v) override { return inner_.WriteByte(p, v); }
+    int Flush(link::Port p) override { return inner_.Flush(p); }
+    int Break(link::Port p, int32_t t) override { return inner_.Break(p, t); }
+    int PulseBreak(link::Port p) override { return inner_.PulseBreak(p); }
+    void* Handle(link::Port p) override { return inner_.Handle(p); }
+
+private:
+    void Count(uint8_t rosctr, uint8_t function) {
+        ++requests;
+        if (rosctr == 1)
+            ++jobs[function];
+    }
+    link::ByteLink& inner_;
+    uint8_t headRosctr_ = 0;
+    bool awaitingParam_ = false;
+};
+
+struct Transport {
+    const char* option;
+    int16_t lanKind;  // 0 serial
+};
+
+std::unique_ptr<PlcsimProcess> StartSim(const Transport& t, const std::filesystem::path& dir) {
+    std::string error;
+    std::vector<std::string> args{"s7", "--demo-blocks", "600", t.option,
+                                  t.lanKind == 0 ? (dir / "mpi").string() : std::string("0")};
+    auto sim = PlcsimProcess::Start(args, &error);
+    if (!sim)
+        return nullptr;
+    if (t.lanKind == 0)
+        setenv("VAULTRA_COM7", sim->MpiPty()->c_str(), 1);
+    if (t.lanKind == 1)
+        setenv("VAULTRA_LAN_RAW_PORT", std::to_string(*sim->LanRawPort()).c_str(), 1);
+    if (t.lanKind == 3)
+        setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*sim->IsoPort()).c_str(), 1);
+    return sim;
+}
+
+// One backup: every type's directory, every block uploaded.
+int64_t BackUp(s7::Channel& channel, ConnectionRecord& record, std::vector<int16_t>& table,
+               std::vector<uint8_t>& image) {
+    int64_t blocks = 0;
+    for (int type = 0; type < 7; ++type) {
+        std::fill(table.begin(), table.end(), int16_t{0});
+        if (!s7::ReadDirectory(channel, record, type, table.data(), nullptr))
+            return -1;
+        for (int n = 0; n < 65536; ++n) {
+            if (table[n] != -1)
+                continue;
+            BlockRecord block{};
+            block.image = image.data();
+            if (!s7::ReadBlock(channel, record, &block, type, n, image.size()))
+                return -1;
+            ++blocks;
+        }
+    }
+    return blocks;
+}
+
+void RunBackup(benchmark::State& state, Transport t) {
+    const auto dir = std::filesystem::temp_directory_path() / ("vaultra_s7bench_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    auto sim = StartSim(t, dir);
+    if (!sim) {
+        state.SkipWithError("plcsim did not start");
+        return;
+    }
+    CountingLink counter(link::ActiveLink());
+    link::ScopedLinkOverride guard(counter, link::ActiveClock());
+    std::unique_ptr<s7::Channel> channel;
+    if (t.lanKind == 3) {
+        channel = std::make_unique<s7::IsoChannel>();
+    } else {
+        channel = std::make_unique<s7::AdapterChannel>(t.lanKind == 0);
+    }
+    std::vector<int16_t> table(65536);
+    std::vector<uint8_t> image(1 << 20);
+    int64_t blocks = 0;
+    for (auto _ : state) {
+        ConnectionRecord record{};
+        record.port = 6;
+        if (t.lanKind != 0)
+            record.port = static_cast<uint16_t>(
+                link::NewMPILanCom("127.0.0.1", 2000, 2000, 5000, t.lanKind, 0xFFFFFFFF, 0));
+        record.plcAddress = t.lanKind == 3 ? 0 : 2;
+        record.rackSlot = 2;
+        record.busSpeed = 2;
+        link::ComSetCharTimeoutFactor(16);
+        if (!link::ComOpenShared(record.port, 19200, 8, 'O', 1) || !channel->Initialise(record)) {
+            state.SkipWithError("init failed");
+            break;
+        }
+        blocks = BackUp(*channel, record, table, image);
+        channel->DisconnectAndRelease(record);
+        link::ComRelease(record.port);
+        if (blocks < 0) {
+            state.SkipWithError("backup failed");
+            break;
+        }
+    }
+    const double runs = static_cast<double>(state.iterations());
+    state.counters["blocks"] = static_cast<double>(blocks);
+    state.counters["requests"] = static_cast<double>(counter.requests) / runs;
+    state.counters["startUpload"] = static_cast<double>(counter.jobs[0x1D]) / runs;
+    state.counters["upload"] = static_cast<double>(counter.jobs[0x1E]) / runs;
+    state.counters["endUpload"] = static_cast<double>(counter.jobs[0x1F]) / runs;
+    state.counters["requestsPerBlock"] =
+        blocks > 0 ? static_cast<double>(counter.jobs[0x1D] + counter.jobs[0x1E] + counter.jobs[0x1F]) /
+                         (runs * static_cast<double>(blocks))
+                   : 0;
+    std::filesystem::remove_all(dir);
+}
+
+BENCHMARK_CAPTURE(RunBackup, iso_on_tcp, Transport{"--iso-port", 3})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(RunBackup, lan_adapter, Transport{"--lan-raw-port", 1})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+BENCHMARK_CAPTURE(RunBackup, pseudo_terminal, Transport{"--mpi-pty", 0})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+}  // namespace
+
+BENCHMARK_MAIN();
