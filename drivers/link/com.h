@@ -51,7 +51,7 @@ int ComWrite(Port port, const std::uint8_t* data, std::int32_t n);
 // Reads one packet into buffer, waiting up to the line's read time-out; returns the number of bytes stored
 // (0 when nothing arrived or the packet broke off). ISO-on-TCP (framing type 3): the payload of the next
 // TPKT, its header stripped; bytes beyond capacity are read and dropped. Other ports: the bytes that are
-// buffered (at least one, waiting for it), up to capacity.
+// buffered (at least one, waiting for it), up to capacity. The push-back ring is not consulted.
 std::int32_t ComReadPacket(Port port, std::uint8_t* buffer, std::int32_t capacity);
 // Discards everything buffered in both directions and empties the push-back ring.
 int ComFlush(Port port);
@@ -62,8 +62,9 @@ int ComPulseBreak(Port port);
 // The open device's handle (the file descriptor on Linux) or null when closed.
 void* ComGetHandleOf(Port port);
 
-// Character-timeout factor F of the serial read time-outs (90 in the S5 libraries; the S7 layer sets 16 or
-// 109). One serial read attempt waits F * 55 ms + 1000 ms when F <= 16, else 1000 ms.
+// Character-timeout factor F of the serial read time-outs: 90 after loading (the S5 value); the S7 layer sets
+// 16 or 109. One serial read attempt waits F * 55 ms + 1000 ms when F <= 16, else 1000 ms; the factor counts
+// from the next read on.
 void ComSetCharTimeoutFactor(std::int32_t factor);
 std::int32_t ComCharTimeoutFactor();
 

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "drivers/link/environment.h"
+#include "drivers/link/fake_link.h"
 #include "drivers/link/line_settings.h"
 #include "drivers/link/link_exports.h"
 #include "drivers/link/receive_ring.h"
@@ -124,13 +125,25 @@ TEST(LinkExportsTest, FixedResultsAndFlushOnlyWhenConnected) {
     EXPECT_EQ(OpenAll(), 1);
     EXPECT_EQ(CloseAll(), 1);
     EXPECT_EQ(SetAdapterName("eth0"), 0);
-    EXPECT_EQ(Wep(0), 1);
+
+    testing::FakeLinkScope fake;
     ConnectionRecord record{};
-    record.port = 300;  // out of range: a connected record must not reach past the table
+    record.port = 4;
+    FlushCom(&record);  // not connected: the port is left alone
+    EXPECT_EQ(fake.link.Flushes(), 0);
     record.connected = 1;
     FlushCom(&record);
+    EXPECT_EQ(fake.link.Flushes(), 1);
+    record.port = 300;  // out of the table: nothing reached
+    FlushCom(&record);
     FlushCom(nullptr);
-    EXPECT_EQ(GetHandle(3), nullptr);
+    EXPECT_EQ(fake.link.Flushes(), 1);
+
+    ASSERT_EQ(ComOpenShared(4, 9600, 8, 'e', 2), 1);
+    EXPECT_NE(GetHandle(4), nullptr);
+    EXPECT_EQ(Wep(0), 1);  // closes every port
+    EXPECT_EQ(fake.link.OpenCount(4), 0);
+    EXPECT_EQ(GetHandle(4), nullptr);
 }
 
 TEST(LinkExportsTest, AdapterNamesAreListedInAStableOrderWithLoopbackLast) {
