@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "drivers/link/lan.h"
 #include "drivers/s7/requests.h"
 #include "drivers/s7/services.h"
 #include "drivers/s7/settings.h"
@@ -117,6 +118,9 @@ int32_t RamToRom(Channel& channel, ConnectionRecord& record, uint32_t* result) {
     const bool ok = Exchange(channel, record, s7wire::kRosctrJob, {}, RamToRomData(), answer);
     if (result != nullptr)
         *result = static_cast<uint32_t>(param[0]) << 24 | param[1] << 16 | param[2] << 8 | param[3];
+    // The serial library also reports the function and status bytes of a failed answer.
+    if (!ok && link::LinkFlavour() == link::Flavour::kSerialOnly)
+        record.plcError = static_cast<uint16_t>(param[2] << 8 | param[3]);
     return ok ? 1 : 0;
 }
 

@@ -55,68 +55,73 @@ typedef struct Tarn7ProgressWindow {
     void* context; /* free for the caller */
 } Tarn7ProgressWindow;
 
-/* The function set, as (name without prefix, parameter list). Every one returns int32_t. */
-#define TARN7_COMMON_FUNCTIONS(X)                                                                      \
-    X(Init, (ConnectionRecord * record, int32_t mode))                                                 \
-    X(Exit, (ConnectionRecord * record, int32_t mode))                                                 \
-    X(SetTimeOut, (int32_t ticks))                                                                     \
-    X(SetBlockPause, (int32_t value))                                                                  \
-    X(SetRepeat, (int32_t repeat))                                                                     \
-    X(SetFlags, (int32_t flags))                                                                       \
-    X(SetBaudrate, (ConnectionRecord * record, int32_t rateMask))                                      \
-    X(GetBaudrate, (ConnectionRecord * record))                                                        \
-    X(AGTest, (ConnectionRecord * record))                                                             \
-    X(InitPGBus, (ConnectionRecord * record))                                                          \
-    X(OpenAll, (void))                                                                                 \
-    X(CloseAll, (void))                                                                                \
-    X(GetAdapterName, (int32_t index, char* buffer /* 64 bytes */, int32_t reserved))                  \
-    X(SetAdapterName, (const char* name))                                                              \
-    X(RdDir, (ConnectionRecord * record, int32_t type, int16_t * presence, void* window))              \
-    X(BstInfo,                                                                                         \
-      (ConnectionRecord * record, BlockRecord * block, int32_t type, int32_t number, int16_t * found)) \
-    X(RdBst,                                                                                           \
-      (ConnectionRecord * record, BlockRecord * block, int32_t type, int32_t number, int32_t ignored)) \
-    X(AGStart, (ConnectionRecord * record))                                                            \
-    X(AGStop, (ConnectionRecord * record))                                                             \
-    X(AGStartStopEx, (ConnectionRecord * record, int32_t mode))                                        \
-    X(BStack, (ConnectionRecord * record, int16_t * flag, uint8_t * buffer /* 908 bytes */))           \
-    X(Ustack, (ConnectionRecord * record, uint8_t * buffer /* 88 bytes */, int16_t * flag))            \
-    X(WrMB, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(RdMW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(WrMW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(WrEB, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(RdEW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(WrEW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(RdPEW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                  \
-    X(WrPEW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                  \
-    X(WrAB, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(RdAW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(WrAW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(RdPAW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                  \
-    X(WrPAW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                  \
-    X(RdTW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(WrTW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(RdZW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(WrZW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
-    X(RdDB, (ConnectionRecord * record, int32_t db, int32_t start, int32_t count, void* buffer))       \
-    X(WrDB, (ConnectionRecord * record, int32_t db, int32_t start, int32_t count, void* buffer))       \
+/* The function set, as (name without prefix, parameter list). Every one returns int32_t.
+ * RdBst: the image buffer must hold the block's whole load length. Callers that pass 0 or 1 as the last
+ * argument (which older callers ignore) promise that; a larger value is taken as the buffer's capacity in
+ * bytes, and a block whose load length exceeds it is refused instead of uploaded. */
+#define TARN7_COMMON_FUNCTIONS(X)                                                                       \
+    X(Init, (ConnectionRecord * record, int32_t mode))                                                  \
+    X(Exit, (ConnectionRecord * record, int32_t mode))                                                  \
+    X(SetTimeOut, (int32_t ticks))                                                                      \
+    X(SetBlockPause, (int32_t value))                                                                   \
+    X(SetRepeat, (int32_t repeat))                                                                      \
+    X(SetFlags, (int32_t flags))                                                                        \
+    X(SetBaudrate, (ConnectionRecord * record, int32_t rateMask))                                       \
+    X(GetBaudrate, (ConnectionRecord * record))                                                         \
+    X(AGTest, (ConnectionRecord * record))                                                              \
+    X(InitPGBus, (ConnectionRecord * record))                                                           \
+    X(OpenAll, (void))                                                                                  \
+    X(CloseAll, (void))                                                                                 \
+    X(GetAdapterName, (int32_t index, char* buffer /* 64 bytes */, int32_t reserved))                   \
+    X(SetAdapterName, (const char* name))                                                               \
+    X(RdDir, (ConnectionRecord * record, int32_t type, int16_t * presence, void* window))               \
+    X(BstInfo,                                                                                          \
+      (ConnectionRecord * record, BlockRecord * block, int32_t type, int32_t number, int16_t * found))  \
+    X(RdBst,                                                                                            \
+      (ConnectionRecord * record, BlockRecord * block, int32_t type, int32_t number, int32_t capacity)) \
+    X(AGStart, (ConnectionRecord * record))                                                             \
+    X(AGStop, (ConnectionRecord * record))                                                              \
+    X(AGStartStopEx, (ConnectionRecord * record, int32_t mode))                                         \
+    X(BStack, (ConnectionRecord * record, int16_t * flag, uint8_t * buffer /* 908 bytes */))            \
+    X(Ustack, (ConnectionRecord * record, uint8_t * buffer /* 88 bytes */, int16_t * flag))             \
+    X(WrMB, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(RdMW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(WrMW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(WrEB, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(RdEW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(WrEW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(RdPEW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
+    X(WrPEW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
+    X(WrAB, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(RdAW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(WrAW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(RdPAW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
+    X(WrPAW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                   \
+    X(RdTW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(WrTW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(RdZW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(WrZW, (ConnectionRecord * record, int32_t start, int32_t count, void* buffer))                    \
+    X(RdDB, (ConnectionRecord * record, int32_t db, int32_t start, int32_t count, void* buffer))        \
+    X(WrDB, (ConnectionRecord * record, int32_t db, int32_t start, int32_t count, void* buffer))        \
     TARN7_COMPAT_FUNCTIONS(X)
 
 /* Present for compatibility with the S5 driver family; they do no traffic and return 0. */
 #define TARN7_COMPAT5(X, name) \
     X(name, (ConnectionRecord * record, int32_t a, int32_t b, int32_t c, int32_t d))
 #define TARN7_COMPAT4(X, name) X(name, (ConnectionRecord * record, int32_t a, int32_t b, int32_t c))
-#define TARN7_COMPAT_FUNCTIONS(X)                                                                            \
-    TARN7_COMPAT5(X, RdSB)                                                                                   \
-    TARN7_COMPAT5(X, WrSB) TARN7_COMPAT5(X, RdPB) TARN7_COMPAT5(X, WrPB) TARN7_COMPAT5(                      \
-        X, RdFB) TARN7_COMPAT5(X, WrFB) TARN7_COMPAT5(X, RdOB) TARN7_COMPAT5(X, WrOB) TARN7_COMPAT5(X, RdFX) \
-        TARN7_COMPAT5(X, WrFX) TARN7_COMPAT5(X, RdDX) TARN7_COMPAT5(X, WrDX) TARN7_COMPAT5(X, RdAdr)         \
-            TARN7_COMPAT5(X, WrAdr) TARN7_COMPAT4(X, RdASW) TARN7_COMPAT4(X, WrASW) TARN7_COMPAT4(X, RdBSW)  \
-                TARN7_COMPAT4(X, WrBSW) TARN7_COMPAT4(X, RdSW) TARN7_COMPAT4(X, WrSW) TARN7_COMPAT4(X, WrSY) \
-                    X(SetAB, (ConnectionRecord * record, int32_t a, int32_t b)) X(                           \
-                        SPAus, (ConnectionRecord * record, int32_t a, int32_t b))                            \
-                        X(UstackEx, (ConnectionRecord * record, int32_t a, int32_t b, int32_t c, int32_t d)) \
-                            X(Ustack945, (ConnectionRecord * record, int32_t a))
+#define TARN7_COMPAT_FUNCTIONS(X)                                                                          \
+    TARN7_COMPAT5(X, RdSB)                                                                                 \
+    TARN7_COMPAT5(X, WrSB)                                                                                 \
+    TARN7_COMPAT5(X, RdPB) TARN7_COMPAT5(X, WrPB) TARN7_COMPAT5(X, RdFB) TARN7_COMPAT5(X, WrFB)            \
+        TARN7_COMPAT5(X, RdOB) TARN7_COMPAT5(X, WrOB) TARN7_COMPAT5(X, RdFX) TARN7_COMPAT5(X, WrFX)        \
+            TARN7_COMPAT5(X, RdDX) TARN7_COMPAT5(X, WrDX) TARN7_COMPAT5(X, RdAdr) TARN7_COMPAT5(X, WrAdr)  \
+                TARN7_COMPAT4(X, RdASW) TARN7_COMPAT4(X, WrASW) TARN7_COMPAT4(X, RdBSW)                    \
+                    TARN7_COMPAT4(X, WrBSW) TARN7_COMPAT4(X, RdSW) TARN7_COMPAT4(X, WrSW)                  \
+                        TARN7_COMPAT4(X, WrSY) X(SetAB, (ConnectionRecord * record, int32_t a, int32_t b)) \
+                            X(SPAus, (ConnectionRecord * record, int32_t a, int32_t b))                    \
+                                X(UstackEx,                                                                \
+                                  (ConnectionRecord * record, int32_t a, int32_t b, int32_t c, int32_t d)) \
+                                    X(Ustack945, (ConnectionRecord * record, int32_t a))
 
 /* The functions that keep their S7 names in every library. */
 #define TARN7_S7_ONLY_FUNCTIONS(X)                                                                      \
