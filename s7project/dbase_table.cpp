@@ -589,7 +589,15 @@ std::uint32_t CDBASEDatei::StoreMemo(std::span<const std::uint8_t> data, std::ui
     if (!memoOpen_ || length == 0 || length > 0xFFFFFFFFU - kMemoHeadLength) {
         return 0;
     }
-    const std::uint32_t block = std::max<std::uint32_t>(GetLe32(memoHeader_, 0), 1);
+    // A header whose free block lies inside the file (damaged, or written by a careless program) must
+    // not make a new memo overwrite the ones already there.
+    const std::uint64_t blocksInFile = (memoFileSize_ + kMemoBlockLength - 1) / kMemoBlockLength;
+    const std::uint64_t first = std::max<std::uint64_t>({GetLe32(memoHeader_, 0), 1, blocksInFile});
+    if (first > 0xFFFFFFFFU / 2) {
+        failed_ = true;
+        return 0;
+    }
+    const auto block = static_cast<std::uint32_t>(first);
     const std::uint64_t total = std::uint64_t{length} + kMemoHeadLength;
     const std::uint64_t padded = (total + kMemoBlockLength - 1) / kMemoBlockLength * kMemoBlockLength;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(padded), 0);

@@ -131,6 +131,24 @@ TEST(DbaseTable, MemosThatLeaveTheFileAreNotRead) {
     EXPECT_FALSE(t.ReadMemo(0xFFFFFFFFU));
 }
 
+TEST(DbaseTable, StaleFreeBlockInMemoHeaderNeverOverwritesMemos) {
+    TempDir dir;
+    {
+        CDBASEDatei t(FixedDate);
+        DefineGoldFields(t);
+        ASSERT_TRUE(t.CreateTable(dir / "S.DBF", kCreateMemoFile));
+        ASSERT_EQ(t.WriteMemo(Bytes(600, 0x33)), 1U);
+        ASSERT_TRUE(t.CloseTable());
+    }
+    Bytes dbt = ReadBytes(dir / "S.DBT");
+    dbt[0] = 1;  // claims block 1 is free
+    WriteBytes(dir / "S.DBT", dbt);
+    CDBASEDatei t(FixedDate);
+    ASSERT_TRUE(t.OpenTable(dir / "S.DBF"));
+    EXPECT_EQ(t.WriteMemo(Bytes{0x44}), 3U);
+    EXPECT_EQ(t.ReadMemo(1), Bytes(600, 0x33));
+}
+
 TEST(DbaseTable, EmptyTableGetsEndMarkerAndStaysWithoutRecords) {
     TempDir dir;
     {
