@@ -47,7 +47,9 @@ Session::Reply Session::Handle(ByteView bytes) {
         return {};
     }
     const Service service = Classify(*request);
-    log.Trace(name_ + " <- " + std::string(ServiceName(service)) + ": " + Hex(bytes, 96));
+    if (log.Verbose()) {
+        log.Trace(name_ + " <- " + std::string(ServiceName(service)) + ": " + Hex(bytes, 96));
+    }
     // The client's answers within the download dialogue are not requests of their own.
     if (service != Service::DownloadPiece && service != Service::EndDownload) {
         ++requests_;
@@ -64,7 +66,9 @@ Session::Reply Session::Handle(ByteView bytes) {
     Reply reply;
     for (const Pdu& answer : Dispatch(*request, service)) {
         reply.pdus.push_back(EncodePdu(answer));
-        log.Trace(name_ + " -> " + Hex(reply.pdus.back(), 96));
+        if (log.Verbose()) {
+            log.Trace(name_ + " -> " + Hex(reply.pdus.back(), 96));
+        }
     }
     return reply;
 }

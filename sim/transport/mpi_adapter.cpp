@@ -93,7 +93,9 @@ void MpiAdapter::OnByte(std::uint8_t byte, Clock::time_point now, Bytes& out) {
                 return;
             }
             out.push_back(kDle);
-            plc_.Logger().Trace(name_ + " <= " + Hex(content_, 64));
+            if (plc_.Logger().Verbose()) {
+                plc_.Logger().Trace(name_ + " <= " + Hex(content_, 64));
+            }
             OnTelegram(content_);
             return;
         case Line::AwaitGrant:
@@ -107,7 +109,9 @@ void MpiAdapter::OnByte(std::uint8_t byte, Clock::time_point now, Bytes& out) {
         case Line::AwaitAccept:
             if (byte == kDle) {
                 held_ = queue_.front().holdsNext;
-                plc_.Logger().Trace(name_ + " => " + Hex(queue_.front().content, 64));
+                if (plc_.Logger().Verbose()) {
+                    plc_.Logger().Trace(name_ + " => " + Hex(queue_.front().content, 64));
+                }
                 queue_.pop_front();
                 line_ = Line::Idle;
                 since_ = now;
