@@ -5,6 +5,7 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/cp1252.h"
 #include "s7project/byte_codec.h"
 #include "s7project/dbase_index.h"
 #include "s7project/dbase_table.h"
@@ -315,7 +316,7 @@ std::string ReadProgramName(const std::filesystem::path& root, const std::string
         if (idField && t.FindRecord(id, *idField)) {
             if (auto name = CurrentField(t, "NAME")) {
                 const auto end = name->find_last_not_of(std::string_view(" \0", 2));
-                return name->substr(0, end == std::string::npos ? 0 : end + 1);
+                return platform::Cp1252ToUtf8(name->substr(0, end == std::string::npos ? 0 : end + 1));
             }
         }
     }

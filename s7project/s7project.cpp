@@ -4,6 +4,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "platform/cp1252.h"
 #include "s7project/block_tables.h"
 #include "s7project/dbase_index.h"
 #include "s7project/path_case.h"
@@ -28,7 +29,8 @@ bool WriteProjectFile(const std::filesystem::path& given, const std::filesystem:
     const std::string name = fileName.size() > kExtensionLength
                                  ? fileName.substr(0, fileName.size() - kExtensionLength)
                                  : std::string{};
-    const auto bytes = EncodeProjectFile(name);
+    // Names are UTF-8 here and Windows-1252 in the project's files.
+    const auto bytes = EncodeProjectFile(platform::Utf8ToCp1252Lossy(name));
     std::ofstream out(root / fileName, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();

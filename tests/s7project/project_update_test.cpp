@@ -107,6 +107,15 @@ TEST(ProjectPlace, ExtensionMatchedInAnyCaseAndPathKept) {
     EXPECT_TRUE(std::filesystem::exists(Blocks(dir / "Line") / "SUBBLK.DBF"));
 }
 
+TEST(ProjectPlace, ProjectNameIsStoredInWindows1252) {
+    TempDir dir;
+    ASSERT_TRUE(WriteS7Project(dir / "Presse_\xC3\x9C.S7P", BlockList{}));  // "Presse_Ü"
+    const Bytes file = ReadBytes(dir / "Presse_\xC3\x9C" / "Presse_\xC3\x9C.S7P");
+    ASSERT_GT(file.size(), 13U);
+    EXPECT_EQ(file[4], 8);
+    EXPECT_EQ(file[12], 0xDC);
+}
+
 TEST(ProjectPlace, ReadsAProjectWhoseNamesAreLowerCase) {
     TempDir dir;
     const BlockList blocks{SampleBlock(subblock::kSdb, 2, 20, 0, 0), SampleBlock(subblock::kOb, 1, 10, 0, 0)};
