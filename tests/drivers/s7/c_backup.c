@@ -33,7 +33,7 @@ enum {
 static const char* const kTypeNames[7] = {"DB", "SDB", "SFC", "FB", "OB", "FC", "SFB"};
 
 /* The station's encoding of the PLC password. */
-static void Encode(const char* text, uint8_t out[8]) {
+void CBackupEncodePassword(const char* text, uint8_t out[8]) {
     uint8_t in[8] = {0};
     for (int i = 0; i < 8 && text[i] != '\0'; ++i)
         in[i] = (uint8_t)text[i];
@@ -113,7 +113,7 @@ static int Session(CBackupJob* job, void* const* slots) {
     int ok = 1;
     if (job->password != NULL && job->password[0] != '\0') {
         uint8_t encoded[8];
-        Encode(job->password, encoded);
+        CBackupEncodePassword(job->password, encoded);
         ok = ((Tarn7DoPasswordFn)slots[kPassword])(&record, encoded) == 1 || Fail(job, "password", &record);
     }
     int16_t* table = malloc(65536 * sizeof *table);

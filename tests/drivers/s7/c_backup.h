@@ -26,6 +26,9 @@ typedef struct CBackupJob {
     char message[256];
 } CBackupJob;
 
+/* The station's encoding of a PLC password into the 8 bytes S7DoPassword sends. */
+void CBackupEncodePassword(const char* text, uint8_t out[8]);
+
 /* 1 when every block of every type was read and written, else 0 with a message. */
 int CBackupRun(CBackupJob* job);
 

@@ -214,15 +214,7 @@ TEST_P(DriverIntegration, StopStartAndPassword) {
     EXPECT_EQ(+record_.status, 0x4000);
     EXPECT_NE(+record_.plcError, 0);
     uint8_t right[8] = {};
-    const char* pw = "GEHEIM";
-    right[0] = pw[0] ^ 0x55;
-    right[1] = pw[1] ^ 0x55;
-    right[2] = pw[0] ^ pw[2];
-    right[3] = pw[1] ^ pw[3];
-    right[4] = pw[0] ^ pw[2] ^ 0x55 ^ pw[4];
-    right[5] = pw[1] ^ pw[3] ^ 0x55 ^ pw[5];
-    right[6] = pw[0] ^ pw[2] ^ pw[4];
-    right[7] = pw[1] ^ pw[3] ^ pw[5];
+    CBackupEncodePassword("GEHEIM", right);
     EXPECT_EQ(lib.Get<Tarn7DoPasswordFn>("DoPassword")(&record_, right), 1) << record_.status;
     EXPECT_EQ(lib.Get<Tarn7AGStopFn>("AGStop")(&record_), 1) << record_.status;
     EXPECT_EQ(lib.Get<Tarn7AGStartStopExFn>("AGStartStopEx")(&record_, 2), 1) << record_.status;
