@@ -78,6 +78,17 @@ std::string ListLine(const CElement& e, const StationSettings& settings) {
            Column(NextBackupText(e), 20) + '\t' + Column(settings.backupDirectory + e.fileName, 80);
 }
 
+std::optional<size_t> HitEntry(int64_t y, int64_t line_height, size_t entry_count) {
+    if (line_height <= 0 || y < 0) {
+        return std::nullopt;
+    }
+    const int64_t entry = y / line_height - 2;
+    if (entry < 0 || static_cast<uint64_t>(entry) >= entry_count) {
+        return std::nullopt;
+    }
+    return static_cast<size_t>(entry);
+}
+
 LineColours EntryLineColours(const CElement& e) {
     LineColours c{{255, 255, 255}, {0, 0, 128}};
     if (e.Has(flag::kMarked)) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,11 @@ std::string NextBackupText(const CElement& e);
 // "%-30.30s\t%-44.44s\t%-8.8s\t%-20.20s\t%-20.20s\t%-80.80s" of name, address, password, interval,
 // next backup and full path; widths count characters.
 std::string ListLine(const CElement& e, const StationSettings& settings);
+
+// The entry under a click at logical height y: rows are line_height high, row 0 is blank and row 1 the
+// header, so entry i is row i + 2. nullopt for the header, the blank row, below the last entry or a bad
+// height.
+std::optional<size_t> HitEntry(int64_t y, int64_t line_height, size_t entry_count);
 
 struct Rgb {
     uint8_t r, g, b;

@@ -74,6 +74,16 @@ TEST(ListLine, LongColumnsAreCut) {
     EXPECT_EQ(line.substr(0, 31), std::string(30, 'x') + "\t");
 }
 
+TEST(ListLine, ClicksHitEntriesFromTheThirdRowOn) {
+    EXPECT_EQ(HitEntry(5, 16, 3), std::nullopt);   // blank row
+    EXPECT_EQ(HitEntry(20, 16, 3), std::nullopt);  // header
+    EXPECT_EQ(HitEntry(32, 16, 3), std::optional<size_t>(0));
+    EXPECT_EQ(HitEntry(4 * 16 + 15, 16, 3), std::optional<size_t>(2));
+    EXPECT_EQ(HitEntry(5 * 16, 16, 3), std::nullopt);  // below the last entry
+    EXPECT_EQ(HitEntry(40, 16, 0), std::nullopt);
+    EXPECT_EQ(HitEntry(40, 0, 3), std::nullopt);
+}
+
 TEST(ListLine, ColoursFollowMarkAndResult) {
     CElement e;
     EXPECT_EQ(EntryLineColours(e).text, (Rgb{0, 0, 128}));
