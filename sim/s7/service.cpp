@@ -265,4 +265,14 @@ Pdu UserData(const std::array<std::uint8_t, 2>& reference, const UserDataAnswer&
     return pdu;
 }
 
+Bytes TisPayload(ByteView parameter, ByteView data) {
+    Bytes payload;
+    payload.reserve(4 + parameter.size() + data.size());
+    Put16(payload, static_cast<std::uint16_t>(parameter.size()));
+    Put16(payload, static_cast<std::uint16_t>(data.size()));
+    Append(payload, parameter);
+    Append(payload, data);
+    return payload;
+}
+
 }  // namespace vaultra::sim::s7

@@ -91,4 +91,8 @@ struct UserDataAnswer {
 // Builds a user-data telegram: payload goes behind FF 09 and its length; an error sends 0A 00 00 00.
 Pdu UserData(const std::array<std::uint8_t, 2>& reference, const UserDataAnswer& answer, ByteView payload);
 
+// Payload of the programmer commands (test and installation functions): parameter size, data size,
+// the parameter words, then the data.
+Bytes TisPayload(ByteView parameter, ByteView data);
+
 }  // namespace vaultra::sim::s7

@@ -31,17 +31,17 @@ Bytes BlockStackPayload(const Program& program) {
     }
     Put16(payload, depth);
     Append(payload, entries);
-    return payload;
+    return TisPayload(Bytes(4, 0), payload);
 }
 
 Bytes InterruptStackPayload(OperatingMode mode) {
-    Bytes payload(kInterruptStackBytes, 0);
-    payload[0] = mode == OperatingMode::Stop ? 0x04 : 0x08;
-    payload[1] = 0x4E;  // cause: stop requested by the programming device
-    for (std::size_t i = 2; i < payload.size(); ++i) {
-        payload[i] = static_cast<std::uint8_t>(i * 3);
+    Bytes data(kInterruptStackBytes - 8, 0);
+    data[0] = mode == OperatingMode::Stop ? 0x04 : 0x08;
+    data[1] = 0x4E;  // cause: stop requested by the programming device
+    for (std::size_t i = 2; i < data.size(); ++i) {
+        data[i] = static_cast<std::uint8_t>(i * 3);
     }
-    return payload;
+    return TisPayload(Bytes(4, 0), data);
 }
 
 }  // namespace

@@ -59,11 +59,21 @@ std::optional<AreaRange> ParseVartabItem(ByteView data) {
     return range;
 }
 
-// The 14 bytes in front of the values of a variable-table telegram; byte 10 is the item's return code.
-Bytes VartabHead(std::uint8_t returnCode, std::uint8_t sizeCode, std::uint16_t count) {
-    Bytes head = {0x00, 0x14, 0x00, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, returnCode, sizeCode};
-    Put16(head, count);
-    return head;
+// Item count and items behind two parameter words: with one item its return code lands at telegram
+// data byte 14 and its values at 18.
+Bytes ItemsPayload(std::uint16_t items, ByteView itemBytes) {
+    Bytes data;
+    Put16(data, items);
+    Append(data, itemBytes);
+    return TisPayload(Bytes(4, 0), data);
+}
+
+// Return code, transport size (04: lengths in bits), length and values of one item.
+void PutTisItem(Bytes& items, std::uint8_t returnCode, ByteView values) {
+    Put8(items, returnCode);
+    Put8(items, values.empty() ? 0x00 : 0x04);
+    Put16(items, static_cast<std::uint16_t>(values.size() * 8));
+    Append(items, values);
 }
 
 // Read-variable areas of the any-pointer and the operand area they reach.
@@ -156,15 +166,12 @@ std::vector<Pdu> Session::VartabRead(const Pdu& request) {
     if (!range) {
         return {Answer(request, kGroupProgrammer, 0x02, {}, error::kBadRequest)};
     }
-    const std::uint8_t size_code = request.data[kVartabItemOffset] & 0x0F;
-    const std::uint8_t count = request.data[kVartabItemOffset + 1];
     const auto values = plc_.Read(range->area, range->db, range->start, range->length);
-    Bytes payload = VartabHead(values ? error::kItemOk : error::kItemAddressOutOfRange, size_code, count);
-    if (values) {
-        Append(payload, *values);
-    }
+    Bytes item;
+    PutTisItem(item, values ? error::kItemOk : error::kItemAddressOutOfRange, values ? *values : Bytes{});
     const std::uint8_t sequence = sequence_ + 1;
-    return {Answer(request, kGroupProgrammer, 0x02, {}), Push(kGroupProgrammer, 0x02, sequence, payload)};
+    return {Answer(request, kGroupProgrammer, 0x02, {}),
+            Push(kGroupProgrammer, 0x02, sequence, ItemsPayload(1, item))};
 }
 
 std::vector<Pdu> Session::VartabWrite(const Pdu& request) {
@@ -178,15 +185,15 @@ std::vector<Pdu> Session::VartabWrite(const Pdu& request) {
         plc_.Write(range->area, range->db, range->start, data.subspan(kVartabValuesOffset, range->length))) {
         code = error::kItemOk;
     }
-    const Bytes confirmation = {0x00, 0x14, 0x00, 0x0E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, code, 0x00};
+    Bytes item;
+    PutTisItem(item, code, {});
     const std::uint8_t sequence = sequence_ + 1;
     return {Answer(request, kGroupProgrammer, 0x08, {}),
-            Push(kGroupProgrammer, 0x08, sequence, confirmation)};
+            Push(kGroupProgrammer, 0x08, sequence, ItemsPayload(1, item))};
 }
 
 Pdu Session::ToggleRead(const Pdu& request) {
-    const Bytes payload = {0x00, 0x14, 0x00, 0x04, 0x00, 0x00, 0x00, 0x00};
-    return Answer(request, kGroupProgrammer, 0x10, payload);
+    return Answer(request, kGroupProgrammer, 0x10, TisPayload(Bytes(4, 0), {}));
 }
 
 Pdu Session::ReadVar(const Pdu& request) {
@@ -287,18 +294,15 @@ std::vector<Pdu> Session::StatusVarInit(const Pdu& request) {
 }
 
 Bytes Session::StatusValues() const {
-    Bytes payload;
-    Put16(payload, static_cast<std::uint16_t>(statusItems_.size()));
+    Bytes items;
     for (const StatusItem& item : statusItems_) {
         const std::size_t size = std::max<std::size_t>(2, ElementSize(item.size));
         const auto values = plc_.Read(item.area, item.db, ByteOffset(item.area, item.address),
                                       static_cast<std::uint32_t>(size));
-        Put8(payload, values ? error::kItemOk : error::kItemAddressOutOfRange);
-        Put8(payload, 0x04);
-        Put16(payload, static_cast<std::uint16_t>(size));
-        Append(payload, values ? *values : Bytes(size, 0));
+        PutTisItem(items, values ? error::kItemOk : error::kItemAddressOutOfRange,
+                   values ? *values : Bytes(size, 0));
     }
-    return payload;
+    return ItemsPayload(static_cast<std::uint16_t>(statusItems_.size()), items);
 }
 
 std::vector<Pdu> Session::StatusBlockInit(const Pdu& request) {
