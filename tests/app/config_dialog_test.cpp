@@ -21,7 +21,7 @@ TEST(ConfigDialog, ConfirmingUntouchedValuesOnlyResetsThePort) {
     EXPECT_EQ(v.portText, "COM3");
     EXPECT_EQ(ValidateConfigDialog(v), std::nullopt);
     ApplyConfigDialog(v, s, record);
-    EXPECT_EQ(record.port, 2);
+    EXPECT_EQ(uint16_t{record.port}, 2);
     EXPECT_EQ(s.comPort, before.comPort);
     EXPECT_EQ(s.backupDirectory, before.backupDirectory);
     EXPECT_EQ(s.retryMinutes, before.retryMinutes);
@@ -60,13 +60,13 @@ TEST(ConfigDialog, PortTextAndRetryRange) {
     EXPECT_EQ(ValidateConfigDialog(v), std::nullopt);
     ApplyConfigDialog(v, s, record);
     EXPECT_EQ(s.comPort, 12u);
-    EXPECT_EQ(record.port, 11);
+    EXPECT_EQ(uint16_t{record.port}, 11);
     // No port chosen: comPort and the record stay.
     v.portText.clear();
     record.port = 77;
     ApplyConfigDialog(v, s, record);
     EXPECT_EQ(s.comPort, 12u);
-    EXPECT_EQ(record.port, 77);
+    EXPECT_EQ(uint16_t{record.port}, 77);
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ TEST(Station, LoadReplacesTheListAndSetsTheLinkPortFromTheComPort) {
     ASSERT_TRUE(report.has_value());
     EXPECT_EQ(Names(s), std::vector<std::string>{"from file"});
     EXPECT_EQ(s.settings.comPort, 4u);
-    EXPECT_EQ(s.record.port, 3);
+    EXPECT_EQ(uint16_t{s.record.port}, 3);
 }
 
 TEST(Station, LoadOfAMissingFileChangesNothing) {
