@@ -8,6 +8,12 @@ namespace {
 
 constexpr std::array<uint8_t, 7> kSevenBlanks{' ', ' ', ' ', ' ', ' ', ' ', ' '};
 
+// Entry layouts as written below: three links, then the entry's own fields.
+constexpr size_t kLinksSize = 3 * 2;
+static_assert(kGroupEntrySize == kLinksSize + 1 + 1 + kSevenBlanks.size() + 2 + 2);
+static_assert(kBlockEntrySize == kLinksSize + 1 + 4 + 2 + 2);
+static_assert(kDocumentationEntrySize == kLinksSize + 1 + kBlockNameLength + 2 + 2);
+
 void WriteLinks(ByteWriter& out, const TreeLinks& links) {
     out.U16(links.parent);
     out.U16(links.right);
