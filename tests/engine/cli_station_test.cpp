@@ -1,0 +1,127 @@
+// vaultra-cli run and backup as a user calls them, against plcsim over ISO-on-TCP.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+
+#include "platform/subprocess.h"
+#include "sim/testing/plcsim_process.h"
+#include "tests/app/temp_dir.h"
+
+namespace vaultra::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using sim::testing::PlcsimProcess;
+
+struct Result {
+    int status = -1;
+    std::vector<std::string> lines;
+};
+
+class CliStation : public ::testing::Test {
+protected:
+    CliStation() {
+        // The settings store of the user stays untouched.
+        setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
+        set = (dir.path() / "station.ini").string();
+        EXPECT_EQ(Cli({"new", set}).status, 0);
+        EXPECT_EQ(Cli({"config", set, "--dir", (dir.path() / "backups").string() + "/"}).status, 0);
+        fs::create_directories(dir.path() / "backups");
+    }
+
+    void StartSim(std::vector<std::string> extra) {
+        std::vector<std::string> args{"s7", "--iso-port", "0"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::string error;
+        sim = PlcsimProcess::Start(args, &error);
+        ASSERT_TRUE(sim) << error;
+        setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*sim->IsoPort()).c_str(), 1);
+    }
+
+    void AddEntry(const std::string& name, std::vector<std::string> schedule = {"--interval", "never"}) {
+        std::vector<std::string> args{"add",        set,         "--name",      name,     "--interface",
+                                      "S7-RFC1006", "--address", "127.0.0.1:2", "--file", name + ".S7P"};
+        args.insert(args.end(), schedule.begin(), schedule.end());
+        ASSERT_EQ(Cli(args).status, 0);
+    }
+
+    static fs::path Exe() { return PlcsimProcess::Executable().parent_path() / "vaultra-cli"; }
+
+    // Runs vaultra-cli to its end; onLine may signal it while it runs.
+    Result Cli(const std::vector<std::string>& args,
+               const std::function<void(platform::Subprocess&, const std::string&)>& onLine = {}) {
+        std::string error;
+        auto child = platform::Subprocess::Start(Exe(), args, &error);
+        EXPECT_TRUE(child) << error;
+        Result result;
+        if (!child) {
+            return result;
+        }
+        while (auto line = child->ReadLine(20s)) {
+            result.lines.push_back(*line);
+            if (onLine) {
+                onLine(*child, *line);
+            }
+        }
+        result.status = child->Wait(10s).value_or(-1);
+        return result;
+    }
+
+    static bool Has(const Result& r, const std::string& text) {
+        return std::any_of(r.lines.begin(), r.lines.end(),
+                           [&](const std::string& l) { return l.ends_with(text); });
+    }
+
+    testing::TempDir dir;
+    std::string set;
+    std::unique_ptr<PlcsimProcess> sim;
+};
+
+TEST_F(CliStation, BackupPrintsTimeStampedTextsAndExitsWithTheOutcome) {
+    StartSim({"--demo"});
+    AddEntry("PRESSE1");
+    AddEntry("PRESSE2");
+
+    const Result ok = Cli({"backup", set, "PRESSE2"});
+    EXPECT_EQ(ok.status, 0);
+    ASSERT_FALSE(ok.lines.empty());
+    EXPECT_TRUE(std::regex_match(ok.lines.front(), std::regex(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] .+)")))
+        << ok.lines.front();
+    EXPECT_TRUE(Has(ok, "] AG gesichert."));
+    EXPECT_EQ(ok.lines.back(), "1 PRESSE2: gesichert");
+    EXPECT_TRUE(fs::exists(dir.path() / "backups" / "PRESSE2" / "PRESSE2.S7P"));
+    EXPECT_FALSE(fs::exists(dir.path() / "backups" / "PRESSE1"));
+
+    EXPECT_EQ(Cli({"backup", set, "PRESSE3"}).status, 2);
+    EXPECT_EQ(Cli({"backup", set, "7"}).status, 2);
+    EXPECT_EQ(Cli({"backup", (dir.path() / "missing.ini").string()}).status, 2);
+
+    sim.reset();
+    const Result failed = Cli({"backup", set});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.lines.back(), "1 PRESSE2: fehlgeschlagen");
+}
+
+TEST_F(CliStation, SignalDuringARunAbortsItAndEndsTheStation) {
+    StartSim({"--demo-blocks", "600"});
+    AddEntry("PRESSE1", {"--interval", "every", "--every", "0:00"});  // due at every pass
+    bool signalled = false;
+    const Result run = Cli({"run", set}, [&](platform::Subprocess& child, const std::string& line) {
+        if (!signalled && std::regex_search(line, std::regex(R"(PRESSE1: \S+ +\d{5} lesen$)"))) {
+            signalled = child.Signal(platform::ProcessSignal::Interrupt);
+        }
+    });
+    ASSERT_TRUE(signalled);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(Has(run, "] Abbruch"));
+    EXPECT_FALSE(Has(run, "] AG gesichert."));
+    EXPECT_TRUE(Has(run, "] Station beendet."));
+
+    // The connection was released: the PLC serves the next backup.
+    EXPECT_EQ(Cli({"backup", set}).status, 0);
+}
+
+}  // namespace
+}  // namespace vaultra::cli
