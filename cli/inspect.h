@@ -10,7 +10,8 @@ namespace vaultra::cli {
 int InspectS7Project(const std::filesystem::path& path, std::ostream& out, std::ostream& err);
 int InspectS5File(const std::filesystem::path& path, std::ostream& out, std::ostream& err);
 
-// Chooses by the file name extension: ".S7P" (any case) is a STEP 7 project, anything else an S5 program file.
+// Chooses by the file name extension: ".S7P" (any case) is a STEP 7 project, anything else an S5 program
+// file.
 int RunInspect(const std::filesystem::path& path, std::ostream& out, std::ostream& err);
 
 }  // namespace vaultra::cli

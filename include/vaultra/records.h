@@ -26,22 +26,22 @@ typedef struct ConnectionS5Area {
 /* First argument of every driver function. The S7 and S5 drivers share the size and the positions of
  * connected, port and status; the bytes between them carry each family's own fields. */
 typedef struct ConnectionRecord {
-    int32_t connected;     /* 1 while the connection is open */
-    uint8_t option;        /* S5: option byte (bit 0x01 long block-status entries); unused by S7 */
-    uint16_t port;         /* link port: < 128 serial (COM number - 1), 128..255 LAN/ISO-on-TCP */
-    uint8_t reserved7[3];  /* not used */
-    uint16_t plcError;     /* S7: PLC error class<<8|code or expected control character; S5: last-response */
-    uint8_t localAddress;  /* S7: MPI address of the PC; unused by S5 */
-    uint16_t status;       /* status word (S5: error word) of the last call */
+    int32_t connected;    /* 1 while the connection is open */
+    uint8_t option;       /* S5: option byte (bit 0x01 long block-status entries); unused by S7 */
+    uint16_t port;        /* link port: < 128 serial (COM number - 1), 128..255 LAN/ISO-on-TCP */
+    uint8_t reserved7[3]; /* not used */
+    uint16_t plcError;    /* S7: PLC error class<<8|code or expected control character; S5: last-response */
+    uint8_t localAddress; /* S7: MPI address of the PC; unused by S5 */
+    uint16_t status;      /* status word (S5: error word) of the last call */
     union {
         uint8_t statusArea[47]; /* S7: reset on every successful connect */
         ConnectionS5Area s5;    /* S5: system parameters and recovery state */
     } area;
-    uint16_t plcAddress;  /* S7: MPI address of the PLC (low byte); S5: PG-bus station (0 = direct) */
+    uint16_t plcAddress; /* S7: MPI address of the PLC (low byte); S5: PG-bus station (0 = direct) */
     uint8_t reserved64[4];
-    uint8_t busSpeed;      /* S7: MPI bus speed code, 0 stands for 2 */
-    uint8_t rackSlot;      /* S7: rack/slot byte of the PLC */
-    uint32_t adapterMode;  /* S7 serial adapter: 1 after init mode 1 (short adapter sequence) */
+    uint8_t busSpeed;     /* S7: MPI bus speed code, 0 stands for 2 */
+    uint8_t rackSlot;     /* S7: rack/slot byte of the PLC */
+    uint32_t adapterMode; /* S7 serial adapter: 1 after init mode 1 (short adapter sequence) */
 } ConnectionRecord;
 
 /* Descriptor of one S7 block for the S7 block functions. */
@@ -58,12 +58,12 @@ typedef struct BlockRecord {
 
 /* Block record of the S5 block functions: the stored block's 10-byte header and a body buffer. */
 typedef struct S5BlockRecord {
-    uint8_t marker[2];     /* 0x70 0x70 */
-    uint8_t type;          /* block type byte */
-    uint8_t number;        /* block number */
-    uint8_t headerBytes[4];/* header byte 4 and the three further header bytes */
-    uint16_t lengthWords;  /* block length in 16-bit words, including the 5-word header */
-    uint8_t* body;         /* caller's buffer for the body: lengthWords * 2 - 10 bytes */
+    uint8_t marker[2];      /* 0x70 0x70 */
+    uint8_t type;           /* block type byte */
+    uint8_t number;         /* block number */
+    uint8_t headerBytes[4]; /* header byte 4 and the three further header bytes */
+    uint16_t lengthWords;   /* block length in 16-bit words, including the 5-word header */
+    uint8_t* body;          /* caller's buffer for the body: lengthWords * 2 - 10 bytes */
 } S5BlockRecord;
 
 /* Key of one block in an S5 program file, also the element of the file's block list. */

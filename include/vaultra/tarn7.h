@@ -112,12 +112,13 @@ typedef struct Tarn7ProgressWindow {
 #define TARN7_COMPAT_FUNCTIONS(X)                                                                          \
     TARN7_COMPAT5(X, RdSB)                                                                                 \
     TARN7_COMPAT5(X, WrSB)                                                                                 \
-    TARN7_COMPAT5(X, RdPB) TARN7_COMPAT5(X, WrPB) TARN7_COMPAT5(X, RdFB) TARN7_COMPAT5(X, WrFB)            \
-        TARN7_COMPAT5(X, RdOB) TARN7_COMPAT5(X, WrOB) TARN7_COMPAT5(X, RdFX) TARN7_COMPAT5(X, WrFX)        \
-            TARN7_COMPAT5(X, RdDX) TARN7_COMPAT5(X, WrDX) TARN7_COMPAT5(X, RdAdr) TARN7_COMPAT5(X, WrAdr)  \
-                TARN7_COMPAT4(X, RdASW) TARN7_COMPAT4(X, WrASW) TARN7_COMPAT4(X, RdBSW)                    \
-                    TARN7_COMPAT4(X, WrBSW) TARN7_COMPAT4(X, RdSW) TARN7_COMPAT4(X, WrSW)                  \
-                        TARN7_COMPAT4(X, WrSY) X(SetAB, (ConnectionRecord * record, int32_t a, int32_t b)) \
+    TARN7_COMPAT5(X, RdPB)                                                                                 \
+    TARN7_COMPAT5(X, WrPB) TARN7_COMPAT5(X, RdFB) TARN7_COMPAT5(X, WrFB) TARN7_COMPAT5(X, RdOB)            \
+        TARN7_COMPAT5(X, WrOB) TARN7_COMPAT5(X, RdFX) TARN7_COMPAT5(X, WrFX) TARN7_COMPAT5(X, RdDX)        \
+            TARN7_COMPAT5(X, WrDX) TARN7_COMPAT5(X, RdAdr) TARN7_COMPAT5(X, WrAdr) TARN7_COMPAT4(X, RdASW) \
+                TARN7_COMPAT4(X, WrASW) TARN7_COMPAT4(X, RdBSW) TARN7_COMPAT4(X, WrBSW)                    \
+                    TARN7_COMPAT4(X, RdSW) TARN7_COMPAT4(X, WrSW) TARN7_COMPAT4(X, WrSY)                   \
+                        X(SetAB, (ConnectionRecord * record, int32_t a, int32_t b))                        \
                             X(SPAus, (ConnectionRecord * record, int32_t a, int32_t b))                    \
                                 X(UstackEx,                                                                \
                                   (ConnectionRecord * record, int32_t a, int32_t b, int32_t c, int32_t d)) \

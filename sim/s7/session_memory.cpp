@@ -125,24 +125,24 @@ struct VarItem {
 };
 
 std::optional<VarItem> ParseVarItem(ByteReader& reader, bool write) {
-    const ByteView spec = reader.Take(12);
-    if (spec.size() != 12 || spec[0] != 0x12 || spec[1] != 0x0A || spec[2] != 0x10) {
+    const ByteView itemFields = reader.Take(12);
+    if (itemFields.size() != 12 || itemFields[0] != 0x12 || itemFields[1] != 0x0A || itemFields[2] != 0x10) {
         return std::nullopt;
     }
     VarItem item;
-    item.transportSize = spec[3];
-    const std::size_t size = TransportElementSize(spec[3]);
-    const auto area = AnyPointerArea(spec[8], write);
+    item.transportSize = itemFields[3];
+    const std::size_t size = TransportElementSize(itemFields[3]);
+    const auto area = AnyPointerArea(itemFields[8], write);
     if (size == 0 || !area) {
         return VarItem{};
     }
-    const std::uint32_t address = static_cast<std::uint32_t>(spec[9]) << 16 | Load16(spec, 10);
+    const std::uint32_t address = static_cast<std::uint32_t>(itemFields[9]) << 16 | Load16(itemFields, 10);
     item.range.area = *area;
-    item.range.db = Load16(spec, 6);
+    item.range.db = Load16(itemFields, 6);
     const bool counted = *area == Area::Timers || *area == Area::Counters;
     item.range.start = counted ? ByteOffset(*area, address) : address >> 3;
-    item.range.length = static_cast<std::uint32_t>(Load16(spec, 4) * size);
-    if (spec[3] == 0x01) {
+    item.range.length = static_cast<std::uint32_t>(Load16(itemFields, 4) * size);
+    if (itemFields[3] == 0x01) {
         item.bit = static_cast<int>(address & 7);
         item.range.length = 1;
     }
