@@ -54,8 +54,8 @@ TEST_F(DriverBindingTest, RfcEntryConnectsThroughTheS5NamesWithSlotOfByteFour) {
     // No adapter at all: any local address, no mask.
     EXPECT_EQ(fake->lanLocalAddress, 0xFFFFFFFFu);
     EXPECT_EQ(fake->lanNetMask, 0u);
-    EXPECT_EQ(fake->initRecord.port, 200);
-    EXPECT_EQ(fake->initRecord.plcAddress, 0);
+    EXPECT_EQ(+fake->initRecord.port, 200);
+    EXPECT_EQ(+fake->initRecord.plcAddress, 0);
     EXPECT_EQ(fake->initRecord.rackSlot, 3);
     EXPECT_EQ(fake->initRecord.busSpeed, 2);
     EXPECT_EQ(drivers.S7().Exit(&station.record, 0), 1);
@@ -71,8 +71,8 @@ TEST_F(DriverBindingTest, MpiEntryUsesAddressBytesZeroAndOneAndKeepsTheSerialPor
 
     ASSERT_EQ(drivers.ConnectS7(e), 1);
     EXPECT_EQ(fake->calls.front(), "SetBlockPause 0");  // no LAN endpoint for a serial adapter
-    EXPECT_EQ(fake->initRecord.port, 2);
-    EXPECT_EQ(fake->initRecord.plcAddress, 2);
+    EXPECT_EQ(+fake->initRecord.port, 2);
+    EXPECT_EQ(+fake->initRecord.plcAddress, 2);
     EXPECT_EQ(fake->initRecord.rackSlot, 0);
     EXPECT_EQ(fake->initRecord.busSpeed, 2);
     drivers.S7().Exit(&station.record, 0);
@@ -92,8 +92,8 @@ TEST_F(DriverBindingTest, LanEntryUsesTheChosenAdapterAndKeepsTheOldPortWhenRegi
     EXPECT_EQ(fake->lanKind, 2);
     EXPECT_EQ(fake->lanLocalAddress, ParseDottedAddress("127.0.0.1").value());
     EXPECT_EQ(fake->lanNetMask, ParseDottedAddress("255.0.0.0").value());
-    EXPECT_EQ(fake->initRecord.port, 5);
-    EXPECT_EQ(fake->initRecord.plcAddress, 4);
+    EXPECT_EQ(+fake->initRecord.port, 5);
+    EXPECT_EQ(+fake->initRecord.plcAddress, 4);
     EXPECT_EQ(fake->initRecord.rackSlot, 2);
     drivers.S7().Exit(&station.record, 0);
 
@@ -102,7 +102,7 @@ TEST_F(DriverBindingTest, LanEntryUsesTheChosenAdapterAndKeepsTheOldPortWhenRegi
     fake->lanPort = 130;
     ASSERT_EQ(drivers.ConnectS7(e), 1);
     EXPECT_EQ(fake->lanLocalAddress, ParseDottedAddress("192.168.1.20").value());
-    EXPECT_EQ(station.record.port, 130);
+    EXPECT_EQ(+station.record.port, 130);
     drivers.S7().Exit(&station.record, 0);
 }
 
