@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The main job: build the station, create a demonstration backup set with entries of different interfaces
-# in build/demo/ and show it (as the list and as JSON). VAULTRA_BUILD_DIR chooses another build tree.
+# The main job: build the station, start a simulated S7 PLC on a loopback ISO-on-TCP port, create a backup set
+# with one S7-RFC1006 entry for it, back the PLC up into a STEP 7 project and list the project's blocks.
+# Everything stays in build/demo/; no root and no real PLC are needed. VAULTRA_BUILD_DIR chooses another
+# build tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${VAULTRA_BUILD_DIR:-build}
@@ -10,26 +12,36 @@ scripts/build.sh "$build"
 cli=$build/bin/vaultra-cli
 demo=$build/demo
 set_file=$demo/DEMO.INI
+rm -rf "$demo/backups"
 mkdir -p "$demo/backups"
 # Keep the demonstration away from the user's own settings store.
 export XDG_CONFIG_HOME=$PWD/$demo/config
 
-"$cli" new "$set_file" --force
-"$cli" config "$set_file" --com 1 --dir "$PWD/$demo/backups/" --retry 5 --stop-plc 0 \
-  --skip-system-blocks 1 --no-write-back 1 --adapter lo
-"$cli" add "$set_file" --name "Presse Halle 1" --interface "S7-RFC1006" --address 127.0.0.1:2 \
-  --file presse1 --interval daily --at 06:00 --blocks "ob1 db 100" --password geheim
-"$cli" add "$set_file" --name "Lackierstrasse" --interface "S7-LAN" --address 192.168.0.10:2:0 \
-  --file lack.txt --interval weekly --weekday Son --at 12:00 --blocks "db1 fb 22" --only-listed
-"$cli" add "$set_file" --name "Foerderband" --interface "S7 MPI-Bus" --address 3 --file band \
-  --interval trigger --trigger-interval 0:1:30 --backup-bit m10.3 --restore-bit db5.dbx3.7 \
-  --name-operand "p#db10.dbx4.0"
-"$cli" add "$set_file" --name "Kuehlhaus" --interface "S5 H1-Bus" --address 080006010203 --file kuehl \
-  --interval monthly --day 1 --at 03:30
-"$cli" add "$set_file" --name "Altanlage" --interface "S5 Direkt" --file alt --interval every --every 4:00
+# The simulated PLC: a demonstration program, ISO-on-TCP on a free loopback port.
+"$build/bin/plcsim" s7 --demo --iso-port 0 >"$demo/plcsim.out" &
+plcsim_pid=$!
+trap 'kill "$plcsim_pid" 2>/dev/null || true; wait "$plcsim_pid" 2>/dev/null || true' EXIT
+for _ in $(seq 100); do
+  grep -q '^plcsim s7: ready' "$demo/plcsim.out" && break
+  kill -0 "$plcsim_pid" 2>/dev/null || { cat "$demo/plcsim.out"; echo "plcsim did not start" >&2; exit 1; }
+  sleep 0.1
+done
+grep -q '^plcsim s7: ready' "$demo/plcsim.out" || { echo "plcsim is not ready" >&2; exit 1; }
+port=$(sed -n 's/^plcsim s7: iso-tcp 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$demo/plcsim.out")
+echo "== simulated PLC on 127.0.0.1:$port (ISO-on-TCP) =="
+# The driver reaches the PLC on this port instead of 102.
+export VAULTRA_ISO_TCP_PORT=$port
 
+"$cli" new "$set_file" --force
+"$cli" config "$set_file" --dir "$PWD/$demo/backups/" --retry 5 --skip-system-blocks 1
+"$cli" add "$set_file" --name "Presse Halle 1" --interface "S7-RFC1006" --address 127.0.0.1:2 \
+  --file PRESSE1.S7P --interval daily --at 06:00
+echo
 echo "== $set_file =="
 "$cli" show "$set_file"
 echo
-echo "== $set_file as JSON (first entry) =="
-"$cli" show "$set_file" --json | head -n 32
+echo "== vaultra-cli backup $set_file =="
+"$cli" backup "$set_file"
+echo
+echo "== vaultra-cli inspect $demo/backups/PRESSE1/PRESSE1.S7P =="
+"$cli" inspect "$demo/backups/PRESSE1/PRESSE1.S7P"
