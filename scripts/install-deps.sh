@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   libdbd-xbase-perl python3 python3-dbfread
+  tshark
   clang-format
 )
 
