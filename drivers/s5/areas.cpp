@@ -121,6 +121,12 @@ bool ReadSystemData5(Line& line, int32_t index, uint8_t* data, uint32_t count) {
            line.EndOfReply() && line.FinishFunction();
 }
 
+// Timers, counters and system data count in words from their base; absolute words name the address.
+uint32_t WordAddress(const ConnectionRecord& r, Area area, uint32_t base, int32_t index) {
+    const uint32_t i = static_cast<uint32_t>(index);
+    return area == Area::Absolute ? i : base + i * StepFactor(r);
+}
+
 bool ValidArea(Line& line, int32_t index, int32_t count, const void* data) {
     if (index >= 0 && count >= 0 && (data != nullptr || count == 0))
         return true;
@@ -141,8 +147,7 @@ int32_t ReadArea(ConnectionRecord& r, Area area, int32_t index, int32_t count, u
         return ReadSystemData5(line, index, data, n) ? 1 : 0;
     const uint32_t at = ScaledBase(cls, base);
     if (!AreaPath(area))
-        return ReadMemory(line, at + static_cast<uint32_t>(index) * StepFactor(r), data, Unit::Word, n) ? 1
-                                                                                                        : 0;
+        return ReadMemory(line, WordAddress(r, area, at, index), data, Unit::Word, n) ? 1 : 0;
     const uint32_t address = at + static_cast<uint32_t>(index) * 2;
     const bool spaced = cls == 2 || cls == 3 || (cls == 1 && address < kClass1ChunkedFrom);
     const bool ok =
@@ -160,8 +165,7 @@ int32_t WriteArea(ConnectionRecord& r, Area area, Unit unit, int32_t index, int3
     const uint32_t n = static_cast<uint32_t>(count);
     const uint32_t at = ScaledBase(cls, base);
     if (!AreaPath(area))
-        return WriteMemory(line, at + static_cast<uint32_t>(index) * StepFactor(r), data, Unit::Word, n) ? 1
-                                                                                                         : 0;
+        return WriteMemory(line, WordAddress(r, area, at, index), data, Unit::Word, n) ? 1 : 0;
     const uint32_t address = at + static_cast<uint32_t>(unit) * static_cast<uint32_t>(index);
     const bool ok = !WordAddressed(r) || cls == 4 ? WriteMemory(line, address, data, unit, n)
                                                   : WriteSpaced(line, address, data, unit, n, cls);
