@@ -23,8 +23,8 @@ namespace vaultra::sim::testing {
 
 class PlcsimProcess {
 public:
-    // Starts plcsim with args and waits at most timeout for "plcsim s7: ready" (or "plcsim s5: ready"). Returns nullptr and a
-    // reason (including what the child printed) when it does not become ready.
+    // Starts plcsim with args and waits at most timeout for "plcsim s7: ready" (or "plcsim s5: ready").
+    // Returns nullptr and a reason (including what the child printed) when it does not become ready.
     static std::unique_ptr<PlcsimProcess> Start(const std::vector<std::string>& args, std::string* error,
                                                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
     ~PlcsimProcess();
