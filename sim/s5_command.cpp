@@ -60,6 +60,8 @@ CLI::App* AddS5Command(CLI::App& app, S5Command& c) {
     demo->excludes(program);
     blocks->excludes(program);
     s5->add_option("--as511-pty", c.as511Pty, "programming port on a pseudo-terminal linked at PATH");
+    s5->add_option("--baud", c.baud, "pace the pseudo-terminal like a serial line of this speed (0: unpaced)")
+        ->check(CLI::Range(0, 115200));
     s5->add_option("--lan-raw-port", c.lanRawPort, "LAN adapter on TCP, unframed (0: any free port)");
     s5->add_option("--lan-framed-port", c.lanFramedPort,
                    "LAN adapter on TCP, length-prefixed (0: any free port)");
@@ -100,6 +102,7 @@ int RunS5Command(const S5Command& command) {
     s5::ServeOptions serve;
     if (command.as511Pty) {
         serve.pty = *command.as511Pty;
+        serve.ptyBaud = command.baud;
     }
     if (command.dumpDir) {
         serve.dumpDir = *command.dumpDir;

@@ -18,6 +18,7 @@ struct S5Command {
     std::optional<std::size_t> demoBlocks;
     std::optional<std::string> program;
     std::optional<std::string> as511Pty;
+    unsigned baud = 0;
     std::optional<std::uint16_t> lanRawPort;
     std::optional<std::uint16_t> lanFramedPort;
     unsigned pgBusStation = 0;

@@ -141,8 +141,10 @@ bool Runner::Open(std::string* error) {
         }
         Say("as511-pty " + options_.pty->string());
         ptyThread_ = std::thread([this] {
-            FdWire wire(
+            FdWire raw(
                 pty_->Fd(), [this](ByteView bytes) { return pty_->WriteAll(bytes); }, false);
+            PacedWire paced(raw, options_.ptyBaud == 0 ? 1 : options_.ptyBaud);
+            Wire& wire = options_.ptyBaud == 0 ? static_cast<Wire&>(raw) : paced;
             Session(plc_, wire, "as511-pty", stop_).Run();
         });
     }

@@ -13,6 +13,7 @@ namespace vaultra::sim::s5 {
 
 struct ServeOptions {
     std::optional<std::filesystem::path> pty;
+    unsigned ptyBaud = 0;  // 0: as fast as the pseudo-terminal goes
     std::optional<std::uint16_t> lanRawPort;
     std::optional<std::uint16_t> lanFramedPort;
     std::optional<std::filesystem::path> dumpDir;

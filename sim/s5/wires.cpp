@@ -1,5 +1,8 @@
 #include "sim/s5/wires.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "platform/server_socket.h"
 
 namespace vaultra::sim::s5 {
@@ -45,6 +48,20 @@ Wire::Got FramedWire::Read(std::uint8_t& b, std::chrono::milliseconds wait) {
         --remaining_;
     }
     return got;
+}
+
+Wire::Got PacedWire::Read(std::uint8_t& b, std::chrono::milliseconds wait) {
+    const Got got = raw_.Read(b, wait);
+    if (got == Got::Byte) {
+        lineFree_ = std::max(lineFree_, Clock::now()) + byteTime_;
+    }
+    return got;
+}
+
+bool PacedWire::Write(ByteView bytes) {
+    lineFree_ = std::max(lineFree_, Clock::now()) + byteTime_ * static_cast<long>(bytes.size());
+    std::this_thread::sleep_until(lineFree_);
+    return raw_.Write(bytes);
 }
 
 }  // namespace vaultra::sim::s5

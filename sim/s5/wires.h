@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <functional>
 
 #include "sim/s5/plc_line.h"
@@ -39,6 +40,23 @@ public:
 private:
     Wire& raw_;
     std::size_t remaining_ = 0;
+};
+
+// A serial line of the given speed: every byte, received or sent, takes 11 bit times (8 data bits,
+// parity, start and stop) on the half-duplex line; answers leave only when the line is free.
+class PacedWire : public Wire {
+public:
+    PacedWire(Wire& raw, unsigned baud)
+        : raw_(raw), byteTime_(std::chrono::nanoseconds(11'000'000'000LL / baud)) {}
+    Got Read(std::uint8_t& b, std::chrono::milliseconds wait) override;
+    bool Write(ByteView bytes) override;
+    bool Cut() override { return raw_.Cut(); }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    Wire& raw_;
+    std::chrono::nanoseconds byteTime_;
+    Clock::time_point lineFree_{};
 };
 
 }  // namespace vaultra::sim::s5
