@@ -1,9 +1,10 @@
 #include "drivers/s5/as511.h"
 
-#include "drivers/s5/word_buffer.h"
+#include <algorithm>
 
 #include "drivers/s5/plc_info.h"
 #include "drivers/s5/settings.h"
+#include "drivers/s5/word_buffer.h"
 
 namespace vaultra::s5 {
 namespace {
@@ -200,9 +201,11 @@ int32_t Line::ReadWordsToEnd(uint8_t* data, size_t max) {
                 return -1;
             if (after == kDle)
                 continue;
-            if (h == 1 && words < max)  // the end came after a high byte: keep it as half a word
+            const bool halfWord = h == 1 && words < max;  // the end came after a high byte: keep it
+            if (halfWord)
                 StoreValue(data, words, static_cast<uint16_t>(half[0] << 8));
-            return static_cast<int32_t>(words + static_cast<size_t>(h == 1 && words < max));
+            // Words beyond max were read but not stored: the count names what the buffer holds.
+            return static_cast<int32_t>(std::min(words, max) + (halfWord ? 1 : 0));
         }
         if (words < max)
             StoreValue(data, words, static_cast<uint16_t>(half[0] << 8 | half[1]));
@@ -229,7 +232,7 @@ int32_t Line::ReadBytesToEnd(uint8_t* data, size_t max) {
                 continue;
             }
             if (after == kEtx || after == kEot)
-                return SendDlePair(kAck) ? static_cast<int32_t>(count) : -1;
+                return SendDlePair(kAck) ? static_cast<int32_t>(std::min(count, max)) : -1;
             if (after != kDle) {
                 FailWith(kErrUnexpected, after);
                 return -1;

@@ -12,6 +12,7 @@
 
 #include <vaultra/tarn5.h>
 
+#include "s5file/program_file.h"
 #include "sim/testing/plcsim_process.h"
 #include "tests/drivers/s5/c_backup5.h"
 #include "tests/drivers/s5/driver_api.h"
@@ -127,6 +128,7 @@ protected:
         setenv("VAULTRA_LAN_RAW_PORT", std::to_string(*plc->LanRawPort()).c_str(), 1);
         r.port = static_cast<uint16_t>(api.NewMPILanCom("127.0.0.1", 500, 500, 1000, 1, 0, 0));
         api.S5SetRepeat(0);
+        api.S5SetTimeOut(18);  // about a second for the first byte of an answer
     }
     void TearDown() override {
         if (api.Loaded()) {
@@ -186,6 +188,37 @@ TEST_F(Faulty, SilentPlcFailsWithinBoundedTime) {
     EXPECT_EQ(api.S5RdDir(&r, TARN5_DB, dir, 256), 0);
     EXPECT_EQ(r.status, TARN5_ERR_NO_BYTE);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
+}
+
+TEST(S5Program, ProgramFileBlocksAreServedAsStored) {
+    const fs::path dir = TempDir("program");
+    const fs::path file = dir / "LINE1ST.S5D";
+    std::vector<uint8_t> image{0x70, 0x70, 0x04, 0x07, 0x41, 0x01, 0x02, 0x03,
+                               0x00, 0x08, 0x10, 0x20, 0x30, 0x40, 0x50, 0x10};
+    {
+        auto opened = qrf::ProgramFile::Open(file, qrf::ProgramFile::Mode::kUpdateOrCreate);
+        ASSERT_TRUE(opened.file);
+        BlockKey key{0x04, 0x07, 0, static_cast<uint16_t>(image.size()), 0x41, {0x01, 0x02, 0x03}};
+        ASSERT_EQ(opened.file->WriteBlock(key, image), qrf::Error::kNone);
+    }
+    std::string error;
+    auto plc = PlcsimProcess::Start({"s5", "--program", file.string(), "--lan-raw-port", "0"}, &error);
+    ASSERT_TRUE(plc) << error;
+    testing::DriverApi api;
+    ASSERT_TRUE(api.Load(LibraryPath("libTARN5IP.so"), &error)) << error;
+    setenv("VAULTRA_LAN_RAW_PORT", std::to_string(*plc->LanRawPort()).c_str(), 1);
+    ConnectionRecord r{};
+    r.port = static_cast<uint16_t>(api.NewMPILanCom("127.0.0.1", 1000, 1000, 1000, 1, 0, 0));
+    ASSERT_EQ(api.S5Init(&r, 0), 1);
+    uint8_t body[6] = {};
+    S5BlockRecord block{};
+    block.body = body;
+    ASSERT_EQ(api.S5RdBst(&r, &block, TARN5_PB, 7, 1), 1) << std::hex << r.status;
+    EXPECT_EQ(block.lengthWords, 8);
+    EXPECT_EQ(block.headerBytes[0], 0x41);
+    EXPECT_EQ(std::vector<uint8_t>(body, body + 6), std::vector<uint8_t>(image.begin() + 10, image.end()));
+    api.S5Exit(&r, 0);
+    api.WEP(0);
 }
 
 TEST(S5PgBus, OnlyTheSelectedStationAnswers) {
