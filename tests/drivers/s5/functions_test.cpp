@@ -274,5 +274,41 @@ TEST_F(Functions, BlockStackDeliversItsWords) {
     EXPECT_EQ(words[1], 0x2222);
 }
 
+TEST_F(Functions, InterruptStackOfEightEntriesFillsAllRecordsAndFindsTheBlocks) {
+    plc.Accept(0x04).Reply(EOT, Cat({{0x00}, Words({0, 0, 0xAAAA, 0xBBBB, 0xCCCC})})).Closing();
+    Bytes stack = Cat({{0x00}, Words({0x0042})});
+    for (int e = 0; e < 8; ++e) {
+        stack = Cat({stack,
+                     Words({1, 2}),
+                     {1, 2, 3, 4, 5, 6, 7, 0xFF},
+                     Words({0, 0, static_cast<uint16_t>(0x2005 + e), 0, 0, 0})});
+    }
+    plc.Accept(0x1D).Reply(EOT, stack).Closing();
+    // Directories of PB, FB, OB, FX (this PLC has no SB): PB 1 at 0x2000, FB 0 at 0x2004.
+    plc.Accept(0x1B).Reply(EOT, Cat({{0x00}, Words({0, 0x2000})})).Closing();
+    plc.Accept(0x1B).Reply(EOT, Cat({{0x00}, Words({0x2004})})).Closing();
+    for (int t = 0; t < 2; ++t)
+        plc.Accept(0x1B).Reply(EOT, Cat({{0x00}, Words({0})})).Closing();
+    S5InterruptRecord records[TARN5_USTACK_RECORDS];
+    int16_t count = 0;
+    ASSERT_EQ(InterruptStack(r, records, &count), 1) << r.status;
+    EXPECT_EQ(count, 8);
+    EXPECT_EQ(records[0].systemData[0], 0xAAAA);
+    EXPECT_EQ(records[0].replyWord, 0x0042);
+    EXPECT_EQ(records[7].entryWords[2], 0x200C);
+    EXPECT_EQ(records[7].entryBytes[7], 0x07);
+    EXPECT_EQ(records[0].typePosition, TARN5_FB);  // 0x2005 lies closest behind FB 0
+    EXPECT_EQ(records[0].blockNumber, 0);
+    EXPECT_EQ(records[0].relativeAddress, 1);
+    EXPECT_EQ(link.RulesLeft(), 0u);
+}
+
+TEST_F(Functions, InitModeTwoOnlyTestsAndGivesUpAfterTheAttempts) {
+    SetRepeat(1);
+    EXPECT_EQ(Init(r, 2), 0);
+    EXPECT_EQ(link.Opens(), 0);
+    EXPECT_EQ(std::count(link.Written().begin(), link.Written().end(), STX), 2);
+}
+
 }  // namespace
 }  // namespace vaultra::s5::testing
