@@ -65,7 +65,7 @@ TEST_F(As511, ReadDataUndoublesAndToleratesAReplyOneItemShort) {
     EXPECT_EQ(data[0], 0x10);
     EXPECT_EQ(data[1], 0x22);
     EXPECT_EQ(data[2], 0xAA);  // left as it was
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(+r.status, 0);
     // The end mark went back to the ring: EndOfReply finds it and acknowledges.
     ASSERT_TRUE(line.EndOfReply());
     EXPECT_EQ(link.Written(), (Bytes{DLE, ACK}));
@@ -76,8 +76,8 @@ TEST_F(As511, ReadDataTwoItemsShortFails) {
     Line line(r);
     uint8_t data[4] = {};
     EXPECT_FALSE(line.ReadData(data, Unit::Byte, 4));
-    EXPECT_EQ(r.status, kErrUnexpected);
-    EXPECT_EQ(r.plcError, ETX);
+    EXPECT_EQ(+r.status, kErrUnexpected);
+    EXPECT_EQ(+r.plcError, ETX);
 }
 
 TEST_F(As511, WordsToEndStoreAtMostMaxAndKeepReading) {
@@ -98,9 +98,9 @@ TEST_F(As511, SystemParametersGoldenExchange) {
     plc.SystemParameters(params);
     ASSERT_EQ(AGTest(r), 1);
     EXPECT_EQ(link.Written(), Cat({RequestBytes(0x18), {DLE, EOT}, ClosingBytes(), {DLE, ACK}}));
-    EXPECT_EQ(r.area.s5.systemParams[3], 0x1010);
-    EXPECT_EQ(r.area.s5.systemParams[20], 10);
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(+r.area.s5.systemParams[3], 0x1010);
+    EXPECT_EQ(+r.area.s5.systemParams[20], 10);
+    EXPECT_EQ(+r.status, 0);
 }
 
 TEST_F(As511, RefusedFunctionLeaves4000AndNoResynchronisation) {
@@ -108,7 +108,7 @@ TEST_F(As511, RefusedFunctionLeaves4000AndNoResynchronisation) {
     plc.Refuse(0x1B);
     uint16_t dir[256];
     EXPECT_EQ(ReadDirectory(r, TARN5_DB, dir, 256), 0);
-    EXPECT_EQ(r.status, kErrFunction);
+    EXPECT_EQ(+r.status, kErrFunction);
     EXPECT_EQ(link.RulesLeft(), 0u);
     link.TakeWritten();
     // The next function goes straight to its request: no system-parameter request first.
@@ -126,14 +126,14 @@ TEST_F(As511, SilentPlcMidFunctionLeavesTheLineUsable) {
     uint16_t dir[256];
     const auto before = link.NowMs();
     EXPECT_EQ(ReadDirectory(r, TARN5_DB, dir, 256), 0);
-    EXPECT_EQ(r.status, kErrNoByte);
+    EXPECT_EQ(+r.status, kErrNoByte);
     EXPECT_LT(link.NowMs() - before, 10'000u);  // bounded
     // The next call re-synchronises with the connection test first, then works.
     plc.SystemParameters(ByteParams());
     plc.Accept(0x1B).Reply(EOT, Cat({{0x00}, Words({0x0100})})).Closing();
     ASSERT_EQ(ReadDirectory(r, TARN5_DB, dir, 256), 1);
     EXPECT_EQ(dir[0], 0x0100);
-    EXPECT_EQ(r.area.s5.recoveryState, 0xFF);  // first recovery only purged
+    EXPECT_EQ(+r.area.s5.recoveryState, 0xFF);  // first recovery only purged
 }
 
 TEST_F(As511, NakToATelegramAbortsAndTheNextCallRecovers) {
@@ -141,8 +141,8 @@ TEST_F(As511, NakToATelegramAbortsAndTheNextCallRecovers) {
     link.OnWrite({STX}, {DLE, NAK});
     S5BlockRecord header{};
     EXPECT_EQ(BlockInfo(r, &header, TARN5_DB, 1, nullptr), 0);
-    EXPECT_EQ(r.status, kErrUnexpected);
-    EXPECT_EQ(r.plcError, NAK);
+    EXPECT_EQ(+r.status, kErrUnexpected);
+    EXPECT_EQ(+r.plcError, NAK);
     const int flushes = link.Flushes();
     plc.SystemParameters(ByteParams());
     plc.Accept(0x1A).Reply(ETX,
@@ -152,17 +152,17 @@ TEST_F(As511, NakToATelegramAbortsAndTheNextCallRecovers) {
     ASSERT_EQ(BlockInfo(r, &header, TARN5_DB, 1, &address), 1);
     EXPECT_GT(link.Flushes(), flushes);
     EXPECT_EQ(address, 0x2000);
-    EXPECT_EQ(header.lengthWords, 8);
+    EXPECT_EQ(+header.lengthWords, 8);
 }
 
 TEST_F(As511, SecondRecoveryInARowAlsoBreaksTheLine) {
     r.status = kErrNoByte;
     EXPECT_EQ(AGTest(r), 0);  // silent: recovery state set, only a purge
     EXPECT_EQ(link.Breaks(), 0);
-    EXPECT_EQ(r.area.s5.recoveryState, 0xFF);
+    EXPECT_EQ(+r.area.s5.recoveryState, 0xFF);
     EXPECT_EQ(AGTest(r), 0);
     EXPECT_EQ(link.Breaks(), 1);
-    EXPECT_EQ(r.area.s5.recoveryState, 0);
+    EXPECT_EQ(+r.area.s5.recoveryState, 0);
 }
 
 TEST_F(As511, InitTriesRepeatCountTimesAndReleasesThePort) {
@@ -173,26 +173,26 @@ TEST_F(As511, InitTriesRepeatCountTimesAndReleasesThePort) {
     for (uint8_t b : link.Written())
         requests += b == STX ? 1 : 0;
     EXPECT_EQ(requests, 5u);
-    EXPECT_EQ(r.connected, 0);
+    EXPECT_EQ(+r.connected, 0);
     EXPECT_FALSE(link.IsOpen(0));
 }
 
 TEST_F(As511, InitOpensEvenParityTwoStopBitsAndTestsTheConnection) {
     plc.SystemParameters(WordParams());
     ASSERT_EQ(Init(r, 0), 1);
-    EXPECT_EQ(r.connected, 1);
-    EXPECT_EQ(r.area.s5.systemParams[20], 5);
+    EXPECT_EQ(+r.connected, 1);
+    EXPECT_EQ(+r.area.s5.systemParams[20], 5);
     EXPECT_EQ(Exit(r), 1);
     EXPECT_EQ(Exit(r), 0);  // not connected any more: no port touched
     link.FailOpen(true);
     EXPECT_EQ(Init(r, 0), 0);
-    EXPECT_EQ(r.status, kErrInitOpen);
+    EXPECT_EQ(+r.status, kErrInitOpen);
 }
 
 TEST_F(As511, LineOnlyModeExchangesNothing) {
     ASSERT_EQ(Init(r, 1), 1);
     EXPECT_TRUE(link.Written().empty());
-    EXPECT_EQ(r.connected, 1);
+    EXPECT_EQ(+r.connected, 1);
 }
 
 TEST_F(As511, PgBusSelectSendsTheStationAndSkipsAReselect) {
@@ -215,9 +215,9 @@ TEST_F(As511, PgBusSelectRefusedOrUnanswered) {
     link.OnWrite({0x85}, {DLE, NAK});
     Line line(r);
     EXPECT_FALSE(line.PgBusSelect());
-    EXPECT_EQ(r.status, kErrSelectRefused);
+    EXPECT_EQ(+r.status, kErrSelectRefused);
     EXPECT_FALSE(line.PgBusSelect());
-    EXPECT_EQ(r.status, kErrSelectSilent);
+    EXPECT_EQ(+r.status, kErrSelectSilent);
     SetRepeat(1);
     EXPECT_EQ(InitPGBus(r), 0);
     EXPECT_FALSE(link.IsOpen(0));

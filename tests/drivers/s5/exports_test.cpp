@@ -144,7 +144,7 @@ protected:
 TEST_F(Faulty, BusyPlcRefusesEveryFunction) {
     Start({"--fault-busy"});
     EXPECT_EQ(api.S5Init(&r, 0), 0);
-    EXPECT_EQ(r.status, TARN5_ERR_FUNCTION);
+    EXPECT_EQ(+r.status, TARN5_ERR_FUNCTION);
 }
 
 TEST_F(Faulty, FullMemoryRefusesANewBlock) {
@@ -153,7 +153,7 @@ TEST_F(Faulty, FullMemoryRefusesANewBlock) {
     uint8_t body[2] = {1, 2};
     S5BlockRecord block{{0x70, 0x70}, 0x01, 99, {0, 0, 0, 0}, 6, body};
     EXPECT_EQ(api.S5CreateBst(&r, &block, 1), 0);
-    EXPECT_EQ(r.status, TARN5_ERR_REFUSED);
+    EXPECT_EQ(+r.status, TARN5_ERR_REFUSED);
     uint16_t dir[256];
     EXPECT_EQ(api.S5RdDir(&r, TARN5_DB, dir, 256), 1);  // still in step
 }
@@ -165,7 +165,7 @@ TEST_F(Faulty, RefusedFunctionLeavesTheConnectionInStep) {
     S5BlockRecord block{};
     block.body = body.data();
     EXPECT_EQ(api.S5RdBst(&r, &block, TARN5_DB, 1, 1), 0);
-    EXPECT_EQ(r.status, TARN5_ERR_FUNCTION);
+    EXPECT_EQ(+r.status, TARN5_ERR_FUNCTION);
     S5BlockRecord info{};
     EXPECT_EQ(api.S5BstInfo(&r, &info, TARN5_DB, 1, nullptr), 1);
 }
@@ -176,7 +176,7 @@ TEST_F(Faulty, CutConnectionFailsOneCallAndTheNextReconnects) {
     uint16_t dir[256];
     ASSERT_EQ(api.S5RdDir(&r, TARN5_DB, dir, 256), 1);
     EXPECT_EQ(api.S5RdDir(&r, TARN5_DB, dir, 256), 0);
-    EXPECT_NE(r.status, 0);
+    EXPECT_NE(+r.status, 0);
     EXPECT_EQ(api.S5RdDir(&r, TARN5_DB, dir, 256), 1) << std::hex << r.status;
 }
 
@@ -186,7 +186,7 @@ TEST_F(Faulty, SilentPlcFailsWithinBoundedTime) {
     uint16_t dir[256];
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(api.S5RdDir(&r, TARN5_DB, dir, 256), 0);
-    EXPECT_EQ(r.status, TARN5_ERR_NO_BYTE);
+    EXPECT_EQ(+r.status, TARN5_ERR_NO_BYTE);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(15));
 }
 
@@ -214,8 +214,8 @@ TEST(S5Program, ProgramFileBlocksAreServedAsStored) {
     S5BlockRecord block{};
     block.body = body;
     ASSERT_EQ(api.S5RdBst(&r, &block, TARN5_PB, 7, 1), 1) << std::hex << r.status;
-    EXPECT_EQ(block.lengthWords, 8);
-    EXPECT_EQ(block.headerBytes[0], 0x41);
+    EXPECT_EQ(+block.lengthWords, 8);
+    EXPECT_EQ(+block.headerBytes[0], 0x41);
     EXPECT_EQ(std::vector<uint8_t>(body, body + 6), std::vector<uint8_t>(image.begin() + 10, image.end()));
     api.S5Exit(&r, 0);
     api.WEP(0);
@@ -235,7 +235,7 @@ TEST(S5PgBus, OnlyTheSelectedStationAnswers) {
     r.port = 7;
     r.plcAddress = 4;
     EXPECT_EQ(api.S5InitPGBus(&r), 0);
-    EXPECT_EQ(r.status, TARN5_ERR_SELECT_SILENT);
+    EXPECT_EQ(+r.status, TARN5_ERR_SELECT_SILENT);
     r.plcAddress = 3;
     ASSERT_EQ(api.S5InitPGBus(&r), 1) << std::hex << r.status;
     ASSERT_EQ(api.S5Init(&r, 2), 1) << std::hex << r.status;

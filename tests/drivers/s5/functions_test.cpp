@@ -42,14 +42,14 @@ TEST_F(Functions, DirectoryOfAMissingTypeCausesNoTraffic) {
     uint16_t dir[4] = {};
     EXPECT_EQ(ReadDirectory(r, TARN5_SB, dir, 4), 0);
     EXPECT_TRUE(link.Written().empty());
-    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(+r.status, 0);
 }
 
 TEST_F(Functions, DirectoryNeverWritesBeyondTheCallersCapacity) {
     plc.Accept(0x1B).Reply(EOT, Cat({{0x00}, Words({1, 2, 3, 4, 5, 6})})).Closing();
     uint16_t dir[5] = {0, 0, 0, 0, 0xBEEF};
     EXPECT_EQ(ReadDirectory(r, TARN5_DB, dir, 4), 0);
-    EXPECT_EQ(r.status, kErrUnexpected);
+    EXPECT_EQ(+r.status, kErrUnexpected);
     EXPECT_EQ(dir[3], 4);
     EXPECT_EQ(dir[4], 0xBEEF);
     EXPECT_EQ(link.RulesLeft(), 0u);  // the function was still closed
@@ -75,9 +75,9 @@ TEST_F(Functions, ReadBlockGoldenAndBodyWithDle) {
     block.body = body;
     ASSERT_EQ(ReadBlock(r, &block, TARN5_DB, 5, 1), 1);
     EXPECT_EQ(link.Written(), Cat({RequestBytes(0x06), {0x01, 0x05, DLE, ETX}, {DLE, ACK}, ClosingBytes()}));
-    EXPECT_EQ(block.lengthWords, 7);
-    EXPECT_EQ(block.type, 0x01);
-    EXPECT_EQ(block.headerBytes[0], 0x40);
+    EXPECT_EQ(+block.lengthWords, 7);
+    EXPECT_EQ(+block.type, 0x01);
+    EXPECT_EQ(+block.headerBytes[0], 0x40);
     EXPECT_EQ(Bytes(body, body + 4), (Bytes{0x10, 0x20, 0x30, 0x40}));
 }
 
@@ -85,7 +85,7 @@ TEST_F(Functions, ReadBlockOfHeaderOnlyAndInWords) {
     plc.Accept(0x06).Reply(ETX, Cat({{0x00, 0x70, 0x70, 0x01, 0x06, 0, 0, 0, 0}, Words({5})})).Closing();
     S5BlockRecord block{};
     ASSERT_EQ(ReadBlock(r, &block, TARN5_DB, 6, 1), 1);
-    EXPECT_EQ(block.lengthWords, 5);
+    EXPECT_EQ(+block.lengthWords, 5);
     plc.Accept(0x06)
         .Reply(ETX, Cat({{0x00, 0x70, 0x70, 0x01, 0x06, 0, 0, 0, 0}, Words({6, 0x1234})}))
         .Closing();
@@ -105,7 +105,7 @@ TEST_F(Functions, ReadBlockLongerThanTheBufferIsRefusedUnwritten) {
     block.lengthWords = 6;  // room for 2 body bytes
     block.body = body;
     EXPECT_EQ(ReadBlock(r, &block, TARN5_DB, 5, 1), 0);
-    EXPECT_EQ(r.status, kErrUnexpected);
+    EXPECT_EQ(+r.status, kErrUnexpected);
     EXPECT_EQ(Bytes(body, body + 4), (Bytes{0xEE, 0xEE, 0xEE, 0xEE}));
     EXPECT_EQ(link.RulesLeft(), 0u);
 }
@@ -115,8 +115,8 @@ TEST_F(Functions, AbsentBlockReports0020AndClosesTheFunction) {
     S5BlockRecord header{};
     uint16_t address = 0xFFFF;
     EXPECT_EQ(BlockInfo(r, &header, TARN5_PB, 9, &address), 0);
-    EXPECT_EQ(r.status, kErrNoBlock);
-    EXPECT_EQ(r.plcError, 0x07);
+    EXPECT_EQ(+r.status, kErrNoBlock);
+    EXPECT_EQ(+r.plcError, 0x07);
     EXPECT_EQ(address, 0);
     EXPECT_EQ(link.RulesLeft(), 0u);
 }
@@ -151,8 +151,8 @@ TEST_F(Functions, CreateBlockWithoutRoomReports0008) {
     uint8_t body[4] = {};
     S5BlockRecord block{{0x70, 0x70}, 0x01, 0x03, {0, 0, 0, 0}, 7, body};
     EXPECT_EQ(CreateBlock(r, &block, 1), 0);
-    EXPECT_EQ(r.status, kErrRefused);
-    EXPECT_EQ(r.plcError, 0x0A);
+    EXPECT_EQ(+r.status, kErrRefused);
+    EXPECT_EQ(+r.plcError, 0x0A);
     EXPECT_EQ(link.RulesLeft(), 0u);
 }
 
@@ -195,7 +195,7 @@ TEST_F(Functions, ReadAddressRefusedRangeReports0040) {
     plc.Accept(0x04).Reply(EOT, Cat({{0x00}, Words({0x1000, 0x1003})})).Closing();
     uint8_t data[4];
     EXPECT_EQ(ReadAddress(r, 0x1000, data, 1, 4), 0);
-    EXPECT_EQ(r.status, kErrRange);
+    EXPECT_EQ(+r.status, kErrRange);
     EXPECT_EQ(ReadAddress(r, 0x1000, data, 3, 4), 0);  // no such unit
 }
 
@@ -226,7 +226,7 @@ TEST_F(Functions, DataBlockRangeEndsAtTheBlock) {
     EXPECT_EQ(words[2], 3);
     BlockInfoReply(0x3000, 10);
     EXPECT_EQ(ReadBlockWords(r, TARN5_DB, 2, 2, 4, reinterpret_cast<uint8_t*>(words)), 0);
-    EXPECT_EQ(r.status, kErrBeyondBlock);
+    EXPECT_EQ(+r.status, kErrBeyondBlock);
 }
 
 TEST_F(Functions, FlagsWithUnknownBaseReadTheDescriptionFirst) {
@@ -243,7 +243,7 @@ TEST_F(Functions, SystemWordsWithoutBaseReport0200) {
     plc.SystemParameters(ByteParams());
     uint16_t word = 0;
     EXPECT_EQ(ReadArea(r, Area::SystemWords, 0, 1, reinterpret_cast<uint8_t*>(&word)), 0);
-    EXPECT_EQ(r.status, kErrAbsent);
+    EXPECT_EQ(+r.status, kErrAbsent);
 }
 
 TEST_F(Functions, StopChangesOnlyTheStopBit) {
@@ -261,8 +261,8 @@ TEST_F(Functions, StartStopExModeZeroEndsWithoutClosingTelegram) {
     EXPECT_EQ(StartStopEx(r, 4), 0);
     plc.Accept(0x1E).Reply(EOT, {0x33}).Closing();
     EXPECT_EQ(StartStopEx(r, 1), 0);
-    EXPECT_EQ(r.status, kErrRefused);
-    EXPECT_EQ(r.plcError, 0x33);
+    EXPECT_EQ(+r.status, kErrRefused);
+    EXPECT_EQ(+r.plcError, 0x33);
 }
 
 TEST_F(Functions, BlockStackDeliversItsWords) {
@@ -293,13 +293,13 @@ TEST_F(Functions, InterruptStackOfEightEntriesFillsAllRecordsAndFindsTheBlocks) 
     int16_t count = 0;
     ASSERT_EQ(InterruptStack(r, records, &count), 1) << r.status;
     EXPECT_EQ(count, 8);
-    EXPECT_EQ(records[0].systemData[0], 0xAAAA);
-    EXPECT_EQ(records[0].replyWord, 0x0042);
-    EXPECT_EQ(records[7].entryWords[2], 0x200C);
-    EXPECT_EQ(records[7].entryBytes[7], 0x07);
-    EXPECT_EQ(records[0].typePosition, TARN5_FB);  // 0x2005 lies closest behind FB 0
-    EXPECT_EQ(records[0].blockNumber, 0);
-    EXPECT_EQ(records[0].relativeAddress, 1);
+    EXPECT_EQ(+records[0].systemData[0], 0xAAAA);
+    EXPECT_EQ(+records[0].replyWord, 0x0042);
+    EXPECT_EQ(+records[7].entryWords[2], 0x200C);
+    EXPECT_EQ(+records[7].entryBytes[7], 0x07);
+    EXPECT_EQ(+records[0].typePosition, TARN5_FB);  // 0x2005 lies closest behind FB 0
+    EXPECT_EQ(+records[0].blockNumber, 0);
+    EXPECT_EQ(+records[0].relativeAddress, 1);
     EXPECT_EQ(link.RulesLeft(), 0u);
 }
 

@@ -152,7 +152,7 @@ TEST_P(S5Integration, EveryBlockReadsByteIdenticalWithTheDump) {
             block.body = body.data();
             ASSERT_EQ(api->S5RdBst(r, &block, type, n, 1), 1)
                 << type << " " << n << " " << std::hex << r->status;
-            EXPECT_EQ(block.lengthWords, info.lengthWords);
+            EXPECT_EQ(+block.lengthWords, +info.lengthWords);
             const char* names[] = {"DB", "SB", "PB", "FB", "OB", "FX", "DX"};
             EXPECT_EQ(Image(block), ReadFile(c->dir / "dump" / (names[type] + std::to_string(n) + ".blk")))
                 << names[type] << n;
@@ -180,7 +180,7 @@ TEST_P(S5Integration, CreateWriteDeleteAndCompress) {
     S5BlockRecord over{};
     over.body = reinterpret_cast<uint8_t*>(fresh);
     ASSERT_EQ(api->S5WrBst(r, &over, TARN5_DB, 200, 2), 1) << std::hex << r->status;
-    EXPECT_EQ(over.lengthWords, 11);
+    EXPECT_EQ(+over.lengthWords, 11);
     uint16_t words[6] = {};
     ASSERT_EQ(api->S5RdDB(r, 200, 0, 6, words), 1) << std::hex << r->status;
     EXPECT_EQ(words[0], 0x0909);
@@ -190,13 +190,13 @@ TEST_P(S5Integration, CreateWriteDeleteAndCompress) {
     ASSERT_EQ(api->S5RdDB(r, 200, 5, 1, words), 1);
     EXPECT_EQ(words[0], 0xBEEF);
     EXPECT_EQ(api->S5RdDB(r, 200, 5, 2, words), 0);
-    EXPECT_EQ(r->status, TARN5_ERR_BEYOND_BLOCK);
+    EXPECT_EQ(+r->status, TARN5_ERR_BEYOND_BLOCK);
     // Delete one demo block and the new one, compress, and everything left still reads.
     ASSERT_EQ(api->S5DelBst(r, TARN5_PB, 0), 1);
     ASSERT_EQ(api->S5DelBst(r, TARN5_DB, 200), 1);
     S5BlockRecord gone{};
     EXPECT_EQ(api->S5BstInfo(r, &gone, TARN5_DB, 200, nullptr), 0);
-    EXPECT_EQ(r->status, TARN5_ERR_NO_BLOCK);
+    EXPECT_EQ(+r->status, TARN5_ERR_NO_BLOCK);
     ASSERT_EQ(api->S5Compress(r), 1);
     ASSERT_TRUE(c->plc->Dump());
     std::vector<uint8_t> room(65536);
@@ -246,7 +246,7 @@ TEST_P(S5Integration, MemoryOfEveryArea) {
     EXPECT_EQ(got, many);
     // The system words have no base in the context: refused without traffic beyond a test.
     EXPECT_EQ(api->S5RdSW(r, 0, 1, back), 0);
-    EXPECT_EQ(r->status, TARN5_ERR_ABSENT);
+    EXPECT_EQ(+r->status, TARN5_ERR_ABSENT);
 }
 
 TEST_P(S5Integration, StartStopAndStacks) {
@@ -268,11 +268,11 @@ TEST_P(S5Integration, StartStopAndStacks) {
     S5InterruptRecord records[TARN5_USTACK_RECORDS];
     ASSERT_EQ(api->S5Ustack(r, records, &count), 1) << std::hex << r->status;
     ASSERT_EQ(count, 1);
-    EXPECT_EQ(records[0].typePosition, TARN5_PB);
-    EXPECT_EQ(records[0].blockNumber, 1);
-    EXPECT_EQ(records[0].relativeAddress, 3);
-    EXPECT_EQ(records[0].dataBlockNumber, 1);
-    EXPECT_EQ(records[0].entryBytes[7], 0x07);
+    EXPECT_EQ(+records[0].typePosition, TARN5_PB);
+    EXPECT_EQ(+records[0].blockNumber, 1);
+    EXPECT_EQ(+records[0].relativeAddress, 3);
+    EXPECT_EQ(+records[0].dataBlockNumber, 1);
+    EXPECT_EQ(+records[0].entryBytes[7], 0x07);
     int32_t first = 0;
     int32_t second = 0;
     ASSERT_EQ(api->S5SPAus(r, &first, &second), 1);
