@@ -38,6 +38,31 @@ TEST_F(AdapterLineTest, SendsDoubledDleAndBlockCheckAfterTheGrant) {
     EXPECT_EQ(+record_.status, 0);
 }
 
+TEST_F(AdapterLineTest, TelegramGoesOutAsALoneStxAndOneBlock) {
+    fake_.link.OnWrite({0x02}, {0x10}).OnWrite({0x10, 0x03}, {0x10});
+    const Bytes head{0x00, 0x0C, 0x03, 0x03, 0xF1, 0x00, 0x32, 0x01};
+    const Bytes body{0x1D, 0x10, 0x00};
+    ASSERT_TRUE(line_.SendTelegram(record_, head, body));
+    const auto& calls = fake_.link.WriteCalls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].bytes, (Bytes{0x02}));
+    Bytes content = head;
+    content.insert(content.end(), body.begin(), body.end());
+    EXPECT_EQ(calls[1].bytes, s7wire::FrameTelegram(content));
+}
+
+TEST_F(AdapterLineTest, TelegramLongerThanOneLinkWriteIsSplitOnlyThere) {
+    fake_.link.OnWrite({0x02}, {0x10}).OnWrite({0x10, 0x03}, {0x10});
+    const Bytes content(1000, 0x10);  // 2000 line bytes once doubled, then the trailer
+    ASSERT_TRUE(line_.SendTelegram(record_, content));
+    const auto& calls = fake_.link.WriteCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[1].bytes.size(), 1022u);  // the largest write a length-prefixed LAN frame carries
+    Bytes joined = calls[1].bytes;
+    joined.insert(joined.end(), calls[2].bytes.begin(), calls[2].bytes.end());
+    EXPECT_EQ(joined, s7wire::FrameTelegram(content));
+}
+
 TEST_F(AdapterLineTest, NakMakesTheWholeTelegramGoAgainAfterAPurge) {
     fake_.link.OnWrite({0x02}, {0x10})
         .OnWrite({0x10, 0x03}, {0x15})
