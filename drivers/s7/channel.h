@@ -2,6 +2,7 @@
 // S7 request and its answer at a time and keep one connection state for the whole library.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -30,6 +31,18 @@ inline constexpr uint8_t kLinkConnected = 0x02;
 inline constexpr uint8_t kLinkStationList = 0x04;
 inline constexpr uint8_t kLinkExtraStep = 0x10;
 
+// The request the channel sent last, as its answer must echo it (answer_match.h).
+struct RequestKey {
+    uint8_t rosctr = 0;
+    uint16_t pduReference = 0;
+    uint8_t function = 0;  // job: function code (parameter byte 0); user data: subfunction
+    uint8_t group = 0;     // user data: function group
+    bool hasFunction = false;
+};
+
+// Parameter bytes kept from every answer for matching it to its request.
+inline constexpr size_t kParamHeadSize = 8;
+
 // What the caller wants of one answer, and what arrived.
 struct Answer {
     // Parameter bytes wanted; for one or two the acknowledgement's error bytes are skipped first.
@@ -38,8 +51,12 @@ struct Answer {
     bool takeData = false;
     std::span<uint8_t> data;  // room for the data part; bytes beyond it are read and dropped
     ProgressSink* progress = nullptr;
+    // Drop answers that do not belong to the channel's last request (late answers to earlier ones).
+    bool matchRequest = false;
 
     s7wire::S7Header header;
+    std::array<uint8_t, kParamHeadSize> paramHead{};  // the first parameter bytes, after any error bytes
+    size_t paramHeadRead = 0;
     size_t paramRead = 0;
     size_t dataStored = 0;    // bytes put into `data`
     size_t dataReceived = 0;  // bytes of the data part that arrived, all pieces together
@@ -58,10 +75,11 @@ public:
     virtual bool EnsureConnected(ConnectionRecord& record) = 0;
     // Re-initialises after a link failure and follows a changed PLC address, then connects.
     virtual bool PrepareStation(ConnectionRecord& record) = 0;
-    // One S7 request with the current PDU reference.
+    // One S7 request with the current PDU reference; remembered in lastRequest.
     virtual bool Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
                       std::span<const uint8_t> data) = 0;
-    // One S7 answer; takes the PDU reference from it. A PLC error fails at once (status 0x4000).
+    // One S7 answer; takes the PDU reference from it. A PLC error fails at once (status 0x4000). With
+    // answer.matchRequest, answers to other requests are taken from the line and dropped (a bounded number).
     virtual bool Receive(ConnectionRecord& record, Answer& answer) = 0;
     // Station list entry of the record's PLC reads "active" (adapter only).
     virtual bool StationActive(const ConnectionRecord& record) const = 0;
@@ -70,6 +88,7 @@ public:
 
     uint8_t linkFlags = 0;
     uint16_t pduReference = 2;
+    RequestKey lastRequest;
 };
 
 // Resets the record's status area as on every successful connect.

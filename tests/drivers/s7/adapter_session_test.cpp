@@ -1,6 +1,7 @@
 // The MPI adapter protocol against a simulated adapter and PLC.
 #include <algorithm>
 
+#include "drivers/s7/answer_match.h"
 #include "tests/drivers/s7/session_fixture.h"
 
 namespace vaultra::s7::testing {
@@ -123,6 +124,45 @@ TEST_F(AdapterTest, ErrorHeaderOfARefusedJobStopsWithoutRetry) {
     // the answer was acknowledged, so the adapter is free for the next request
     EXPECT_EQ(Stop(channel, record), 1);
     EXPECT_FALSE(peer.plc.running);
+}
+
+TEST_F(AdapterTest, LateAnswersToEarlierRequestsAreAcknowledgedAndDropped) {
+    ASSERT_TRUE(channel.Initialise(record));
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    const uint16_t ref = channel.pduReference;
+    const size_t before = peer.telegrams.size();
+    peer.lateAnswers = {
+        AckPdu(static_cast<uint16_t>(ref + 1), 0xD2, 0x03, {0x29}, {}),  // another PDU reference, an error
+        AckPdu(ref, 0, 0, {0x28}, {}),                                   // another function (start)
+        UserDataPdu(ref, 0x44, 0x01, 0, true, 0, {0xFF, 0x09, 0x00, 0x00}),  // user data answers no job
+    };
+    EXPECT_EQ(Stop(channel, record), 1);
+    EXPECT_EQ(+record.status, kStatusOk);
+    EXPECT_EQ(+record.plcError, 0);
+    EXPECT_FALSE(peer.plc.running);
+    EXPECT_EQ(channel.pduReference, ref);
+    // The stop job, then an acknowledgement of each late answer and of the answer, in the adapter's order.
+    ASSERT_EQ(peer.telegrams.size(), before + 5);
+    for (size_t i = before + 1; i < peer.telegrams.size(); ++i) {
+        ASSERT_TRUE(StartsWith(peer.telegrams[i], {0x00, 0x0C, 0x03, 0x03, 0xB0, 0x01}));
+        if (i > before + 1) {
+            EXPECT_EQ(peer.telegrams[i][6], peer.telegrams[i - 1][6] + 1);
+        }
+    }
+    // The adapter is free again: the next request gets its own answer.
+    EXPECT_EQ(Start(channel, record), 1);
+    EXPECT_TRUE(peer.plc.running);
+}
+
+TEST_F(AdapterTest, EndlessLateAnswersFailTheWaitWithStatusOne) {
+    ASSERT_TRUE(channel.Initialise(record));
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    const uint16_t other = static_cast<uint16_t>(channel.pduReference + 7);
+    const size_t before = peer.telegrams.size();
+    peer.lateAnswers.assign(kMaxStaleAnswers + 1, AckPdu(other, 0, 0, {0x29}, {}));
+    EXPECT_EQ(Stop(channel, record), 0);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
+    EXPECT_EQ(peer.telegrams.size(), before + 1 + kMaxStaleAnswers + 1);  // each one acknowledged
 }
 
 TEST_F(AdapterTest, UserDataErrorFieldIsAPlcError) {

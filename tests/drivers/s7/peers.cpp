@@ -163,9 +163,18 @@ void AdapterPeer::TelegramDone(const Bytes& c) {
         if (onDataTelegram)
             onDataTelegram(c);
         Queue({0x00, 0x0C, 0x03, 0x03, 0xB0, 0x01, c[5]});
+        const bool late = !lateAnswers.empty();
+        for (size_t i = 0; i < lateAnswers.size(); ++i) {
+            const uint8_t head[6] = {0x00, 0x0C, 0x03, 0x03, s7wire::kAdapterFinal, answerSequence_++};
+            Bytes telegram(head, head + 6);
+            telegram.resize(6 + lateAnswers[i].size());
+            std::copy(lateAnswers[i].begin(), lateAnswers[i].end(), telegram.begin() + 6);
+            Queue(telegram, i > 0);
+        }
+        lateAnswers.clear();
         const auto answers = plc.Handle(Bytes(c.begin() + 6, c.end()));
         for (size_t i = 0; i < answers.size(); ++i) {
-            const bool hold = i > 0;  // a second answer waits for the driver's acknowledgement
+            const bool hold = i > 0 || late;  // a further answer waits for the driver's acknowledgement
             Bytes first(6 + answers[i].size());
             const uint8_t head[6] = {0x00, 0x0C, 0x03, 0x03, s7wire::kAdapterFinal, answerSequence_++};
             std::copy(head, head + 6, first.begin());
@@ -227,6 +236,12 @@ int IsoPeer::Write(link::Port, const std::uint8_t* data, std::int32_t n) {
     }
     if (p[1] != 0xF0 || p.size() < 3)
         return 1;
+    for (const Bytes& pdu : lateAnswers) {
+        Bytes packet{0x02, 0xF0, 0x80};
+        packet.insert(packet.end(), pdu.begin(), pdu.end());
+        Push(packet);
+    }
+    lateAnswers.clear();
     for (const Bytes& answer : plc.Handle(Bytes(p.begin() + 3, p.end()))) {
         if (splitAbove == 0 || answer.size() <= splitAbove) {
             Bytes packet{0x02, 0xF0, 0x80};

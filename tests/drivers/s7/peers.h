@@ -50,6 +50,9 @@ public:
     size_t telegramLimit = 246;  // longer answers are split: header + 230 bytes, then 250-byte pieces
     int stxCollisions = 0;       // answer the driver's next STX with an unsolicited telegram
     std::function<void(const Bytes&)> onDataTelegram;  // sees every S7 request telegram
+    // S7 PDUs sent between the confirmation and the answer of the next request, as late answers to earlier
+    // requests would arrive; the real answer then waits for the driver's acknowledgement of the last one.
+    std::vector<Bytes> lateAnswers;
 
     std::vector<Bytes> telegrams;    // contents of the driver's telegrams, in order
     std::vector<uint8_t> sequences;  // sequence bytes of the driver's data telegrams
@@ -94,8 +97,9 @@ class IsoPeer final : public PeerBase {
 public:
     bool refuseConnect = false;
     bool silent = false;
-    std::vector<Bytes> packets;  // every block the driver wrote (TPKT payloads)
-    size_t splitAbove = 0;       // data TPDUs with more bytes are split into 250-byte units (0: never)
+    std::vector<Bytes> packets;      // every block the driver wrote (TPKT payloads)
+    size_t splitAbove = 0;           // data TPDUs with more bytes are split into 250-byte units (0: never)
+    std::vector<Bytes> lateAnswers;  // S7 PDUs delivered before the answer of the next request
 
     void Push(const Bytes& packet) { in_.push_back(packet); }
 

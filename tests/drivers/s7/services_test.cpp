@@ -133,6 +133,18 @@ TEST_F(ServicesTest, UploadIsByteIdenticalWithTheMinimumOfRequests) {
     EXPECT_EQ(peer.plc.seen["endUpload"], 1);
 }
 
+TEST_F(ServicesTest, LateUploadPieceBeforeTheStartAnswerIsNotTakenForIt) {
+    AddBlocks('C', 0xF4, 1, 300, 4);
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    // A piece of an earlier, abandoned upload: same PDU reference, but the upload function, not start upload.
+    peer.lateAnswers = {AckPdu(channel.pduReference, 0, 0, {0x1E, 0x01}, Bytes(24, 0x55))};
+    std::vector<uint8_t> image(300);
+    BlockRecord block{};
+    block.image = image.data();
+    ASSERT_EQ(ReadBlock(channel, record, &block, 5, 4, 0), 1);
+    EXPECT_EQ(image, (peer.plc.blocks[{'C', 4}]));
+}
+
 TEST_F(ServicesTest, UploadAnswersSplitByTheAdapterAreAppended) {
     peer.plc.uploadPiece = 440;
     AddBlocks('A', 0x0A, 1, 900, 3);
