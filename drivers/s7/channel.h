@@ -8,22 +8,24 @@
 #include <span>
 
 #include <vaultra/records.h>
+#include <vaultra/tarn7.h>
 
 #include "drivers/s7/progress.h"
 #include "drivers/s7/wire/s7_header.h"
 
 namespace vaultra::s7 {
 
-inline constexpr uint16_t kStatusOk = 0x0000;
-inline constexpr uint16_t kStatusNoAnswer = 0x0001;
-inline constexpr uint16_t kStatusWrongControl = 0x0002;
-inline constexpr uint16_t kStatusDisconnected = 0x0004;
-inline constexpr uint16_t kStatusAdapterReject = 0x0008;
-inline constexpr uint16_t kStatusNoValues = 0x0100;
-inline constexpr uint16_t kStatusTooLong = 0x0800;
-inline constexpr uint16_t kStatusRefused = 0x2000;
-inline constexpr uint16_t kStatusPlcError = 0x4000;
-inline constexpr uint16_t kStatusPort = 0x8000;
+// The status word values are the public header's; these are their names inside the driver.
+inline constexpr uint16_t kStatusOk = TARN7_STATUS_OK;
+inline constexpr uint16_t kStatusNoAnswer = TARN7_STATUS_NO_ANSWER;
+inline constexpr uint16_t kStatusWrongControl = TARN7_STATUS_WRONG_CONTROL;
+inline constexpr uint16_t kStatusDisconnected = TARN7_STATUS_DISCONNECTED;
+inline constexpr uint16_t kStatusAdapterReject = TARN7_STATUS_ADAPTER_REJECT;
+inline constexpr uint16_t kStatusNoValues = TARN7_STATUS_NO_VALUES;
+inline constexpr uint16_t kStatusTooLong = TARN7_STATUS_TOO_LONG;
+inline constexpr uint16_t kStatusRefused = TARN7_STATUS_REFUSED;
+inline constexpr uint16_t kStatusPlcError = TARN7_STATUS_PLC_ERROR;
+inline constexpr uint16_t kStatusPort = TARN7_STATUS_PORT;
 
 // linkFlags bits
 inline constexpr uint8_t kLinkInitialised = 0x01;

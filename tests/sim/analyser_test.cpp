@@ -21,12 +21,13 @@ constexpr char kAnalyser[] = "/usr/bin/tshark";
 class Capture {
 public:
     Capture() {
-        bytes::AppendLe32(file_, 0xA1B2C3D4);
-        file_.insert(file_.end(), {2, 0, 4, 0});
-        bytes::AppendLe32(file_, 0);
-        bytes::AppendLe32(file_, 0);
-        bytes::AppendLe32(file_, 65535);
-        bytes::AppendLe32(file_, 101);  // raw IP
+        std::uint8_t header[24] = {};  // pcap file header, version 2.4
+        bytes::StoreLe32(header, 0, 0xA1B2C3D4);
+        bytes::StoreLe16(header, 4, 2);
+        bytes::StoreLe16(header, 6, 4);
+        bytes::StoreLe32(header, 16, 65535);
+        bytes::StoreLe32(header, 20, 101);  // raw IP
+        Append(file_, header);
         Segment(true, 0x02, {});
         Segment(false, 0x12, {});
         Segment(true, 0x10, {});
@@ -49,10 +50,11 @@ public:
         Append(packet, Bytes{0x50, flags, 0xFF, 0xFF, 0x00, 0x00, 0x00, 0x00});
         Append(packet, payload);
         own += static_cast<std::uint32_t>(payload.size()) + ((flags & 0x02) ? 1 : 0);
-        bytes::AppendLe32(file_, 1700000000 + count_);
-        bytes::AppendLe32(file_, 0);
-        bytes::AppendLe32(file_, static_cast<std::uint32_t>(packet.size()));
-        bytes::AppendLe32(file_, static_cast<std::uint32_t>(packet.size()));
+        std::uint8_t record[16] = {};  // pcap record header
+        bytes::StoreLe32(record, 0, 1700000000 + count_);
+        bytes::StoreLe32(record, 8, static_cast<std::uint32_t>(packet.size()));
+        bytes::StoreLe32(record, 12, static_cast<std::uint32_t>(packet.size()));
+        Append(file_, record);
         Append(file_, packet);
         ++count_;
     }
