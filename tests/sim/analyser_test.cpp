@@ -22,6 +22,7 @@ constexpr char kAnalyser[] = "/usr/bin/tshark";
 class Capture {
 public:
     Capture() {
+        file_.reserve(64 * 1024);  // also keeps GCC 12 from a false overflow warning on the first appends
         bytes::AppendLe32(file_, 0xA1B2C3D4);
         file_.insert(file_.end(), {2, 0, 4, 0});
         bytes::AppendLe32(file_, 0);
