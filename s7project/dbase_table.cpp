@@ -177,13 +177,7 @@ bool CDBASEDatei::CreateTable(const std::filesystem::path& path, unsigned flags)
         memo_ = io_->Open(memoPath_, FileMode::kCreate);
         memoOpen_ = memo_ != nullptr;
         failed_ = failed_ || !memoOpen_;
-        memoHeader_ = {};
-        PutLe32(memoHeader_, 0, 1);
-        const auto base = BaseName8(path);
-        std::copy(base.begin(), base.end(), memoHeader_.begin() + 8);
-        memoHeader_[18] = 0x02;
-        memoHeader_[19] = 0x01;
-        PutLe32(memoHeader_, 20, kMemoBlockLength);
+        ResetMemoHeader();
         failed_ = failed_ || (memoOpen_ && !WriteAt(memo_, 0, memoHeader_));
         memoFileSize_ = kMemoBlockLength;
     }
