@@ -6,20 +6,10 @@
 
 #include "s5file/program_file.h"
 #include "s5file_test_support.h"
+#include "tests/s5file/watched_store.h"
 
 namespace vaultra::qrf::testing {
 namespace {
-
-// Records how far writes reached.
-class WatchedStore : public MemoryStore {
-public:
-    using MemoryStore::MemoryStore;
-    bool WriteAt(uint64_t offset, std::span<const uint8_t> data) override {
-        furthestWrite = std::max<uint64_t>(furthestWrite, offset + data.size());
-        return MemoryStore::WriteAt(offset, data);
-    }
-    uint64_t furthestWrite = 0;
-};
 
 OpenResult OpenBytes(std::vector<uint8_t> bytes) {
     return ProgramFile::Open(std::make_unique<MemoryStore>(std::move(bytes)), "X",
