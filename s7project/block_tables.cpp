@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/dbase_index.h"
 #include "s7project/dbase_table.h"
 #include "s7project/path_case.h"
@@ -197,8 +197,8 @@ std::vector<std::uint8_t> SubblockList(BlockTable& subblk, const BlockHeader& h)
     for (const std::uint8_t type : SubblocksOf(h.type)) {
         if (subblk.index->Select(type, h.number)) {
             std::array<std::uint8_t, 8> pair{};
-            PutLe32(pair, 0, type);
-            PutLe32(pair, 4, subblk.table.CurrentRecord() + 1);
+            bytes::StoreLe32(pair, 0, type);
+            bytes::StoreLe32(pair, 4, subblk.table.CurrentRecord() + 1);
             memo.insert(memo.end(), pair.begin(), pair.end());
         }
     }
@@ -224,7 +224,7 @@ std::uint32_t FirstObjectNumber(CDBASEDatei& subblk, CDBASEDatei& baustein,
     std::ifstream in(ResolveIgnoringCase(idFile), std::ios::binary);
     std::array<std::uint8_t, 4> word{};
     if (in.read(reinterpret_cast<char*>(word.data()), word.size())) {
-        next = GetLe32(word, 0);
+        next = bytes::LoadLe32(word, 0);
     }
     next = std::max({next, HighestNumber(subblk, "OBJECTID") + 1, HighestNumber(baustein, "ID") + 1});
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(next, 0xFFFFFFFFU));
@@ -233,7 +233,7 @@ std::uint32_t FirstObjectNumber(CDBASEDatei& subblk, CDBASEDatei& baustein,
 bool WriteObjectNumberFile(const std::filesystem::path& path, std::uint32_t next) {
     std::ofstream out(ResolveIgnoringCase(path), std::ios::binary | std::ios::trunc);
     std::array<std::uint8_t, 4> word{};
-    PutLe32(word, 0, next);
+    bytes::StoreLe32(word, 0, next);
     out.write(reinterpret_cast<const char*>(word.data()), word.size());
     out.close();
     return !out.fail();

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <system_error>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/dbase_index.h"
 #include "s7project/path_case.h"
 
@@ -134,15 +134,15 @@ void CDBASEDatei::FillTableHeader(std::uint8_t version, bool productionIndex) {
     prefix_.assign(kDbfHeaderLength + kDbfDescriptorLength * fieldCount_ + 1, 0);
     prefix_[0] = version;
     PutDate(prefix_, 1, today_());
-    PutLe16(prefix_, 8, static_cast<std::uint16_t>(prefix_.size()));
-    PutLe16(prefix_, 10, static_cast<std::uint16_t>(recordLength_));
+    bytes::StoreLe16(prefix_, 8, static_cast<std::uint16_t>(prefix_.size()));
+    bytes::StoreLe16(prefix_, 10, static_cast<std::uint16_t>(recordLength_));
     prefix_[28] = productionIndex ? 1 : 0;
     for (std::size_t i = 0; i < fieldCount_; ++i) {
         auto d =
             std::span(prefix_).subspan(kDbfHeaderLength + kDbfDescriptorLength * i, kDbfDescriptorLength);
         std::copy(fields_[i].name.begin(), fields_[i].name.end(), d.begin());
         d[11] = static_cast<std::uint8_t>(fields_[i].type);
-        PutLe16(d, 16, static_cast<std::uint16_t>(fields_[i].length));
+        bytes::StoreLe16(d, 16, static_cast<std::uint16_t>(fields_[i].length));
         d[31] = (i == 0 && fields_[i].name.starts_with("ID")) ? 1 : 0;
     }
     prefix_.back() = kHeaderTerminator;
@@ -177,12 +177,12 @@ bool CDBASEDatei::CreateTable(const std::filesystem::path& path, unsigned flags)
         memoOpen_ = memo_.is_open();
         failed_ = failed_ || !memoOpen_;
         memoHeader_ = {};
-        PutLe32(memoHeader_, 0, 1);
+        bytes::StoreLe32(memoHeader_, 0, 1);
         const auto base = BaseName8(path);
         std::copy(base.begin(), base.end(), memoHeader_.begin() + 8);
         memoHeader_[18] = 0x02;
         memoHeader_[19] = 0x01;
-        PutLe32(memoHeader_, 20, kMemoBlockLength);
+        bytes::StoreLe32(memoHeader_, 20, kMemoBlockLength);
         failed_ = failed_ || (memoOpen_ && !WriteAt(memo_, 0, memoHeader_));
         memoFileSize_ = kMemoBlockLength;
     }
@@ -210,12 +210,12 @@ bool CDBASEDatei::CreateIndexHeader(const std::filesystem::path& tablePath) {
     PutDate(mdxHeader_, 1, today);
     const auto name = BaseName8(SiblingPath(tablePath, "MDX"));
     std::copy(name.begin(), name.end(), mdxHeader_.begin() + 4);
-    PutLe16(mdxHeader_, 20, kBlocksPerPage);
-    PutLe16(mdxHeader_, 22, kMdxPageLength);
+    bytes::StoreLe16(mdxHeader_, 20, kBlocksPerPage);
+    bytes::StoreLe16(mdxHeader_, 22, kMdxPageLength);
     mdxHeader_[24] = 1;
     mdxHeader_[25] = 48;
     mdxHeader_[26] = kMdxTagEntryLength;
-    PutLe32(mdxHeader_, 32, 2);
+    bytes::StoreLe32(mdxHeader_, 32, 2);
     PutDate(mdxHeader_, 44, today);
     mdxHeader_[529] = 1;
     tagTable_ = {};
@@ -231,7 +231,7 @@ bool CDBASEDatei::WriteMdxHeaderAndTags() {
 
 bool CDBASEDatei::AddTag(std::string_view tagName, char keyType, bool unique, std::string_view expression,
                          std::size_t keyLength) {
-    const std::uint32_t i = GetLe32(mdxHeader_, 28);
+    const std::uint32_t i = bytes::LoadLe32(mdxHeader_, 28);
     if (!indexOpen_ || i >= kMdxTagSlotsWritten || tagName.empty() || tagName.size() > 11 ||
         keyLength > kIndexKeyLength) {
         return false;
@@ -239,7 +239,7 @@ bool CDBASEDatei::AddTag(std::string_view tagName, char keyType, bool unique, st
     const std::uint32_t headerBlock = 4 * (i + 1);
     auto entry = std::span(tagTable_).subspan(i * kMdxTagEntryLength, kMdxTagEntryLength);
     std::fill(entry.begin(), entry.end(), 0);
-    PutLe32(entry, 0, headerBlock);
+    bytes::StoreLe32(entry, 0, headerBlock);
     std::copy(tagName.begin(), tagName.end(), entry.begin() + 4);
     entry[15] = 0x10;
     entry[18] = static_cast<std::uint8_t>(i);
@@ -252,8 +252,8 @@ bool CDBASEDatei::AddTag(std::string_view tagName, char keyType, bool unique, st
     const std::vector<std::uint8_t> emptyRoot(kMdxPageLength, 0);
     bool ok = WriteAt(index_, std::uint64_t{headerBlock} * kMdxBlockLength, page) &&
               WriteAt(index_, std::uint64_t{headerBlock + 2} * kMdxBlockLength, emptyRoot);
-    PutLe32(mdxHeader_, 28, i + 1);
-    PutLe32(mdxHeader_, 32, 4 + 4 * (i + 1));
+    bytes::StoreLe32(mdxHeader_, 28, i + 1);
+    bytes::StoreLe32(mdxHeader_, 32, 4 + 4 * (i + 1));
     MarkModified();
     ok = WriteMdxHeaderAndTags() && ok;
     failed_ = failed_ || !ok;
@@ -294,7 +294,7 @@ bool CDBASEDatei::ReadTableFile(const std::filesystem::path&) {
     if (!ReadAt(table_, 0, file) || !ParseDescriptors(file)) {
         return false;
     }
-    const std::size_t headerLength = GetLe16(file, 8);
+    const std::size_t headerLength = bytes::LoadLe16(file, 8);
     prefix_.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(headerLength));
     data_.assign(file.begin() + static_cast<std::ptrdiff_t>(headerLength), file.end());
     return true;
@@ -303,7 +303,7 @@ bool CDBASEDatei::ReadTableFile(const std::filesystem::path&) {
 // Descriptors until 0x0D, 64 descriptors or the end of the header; the lengths in the header must agree
 // with them and with the file.
 bool CDBASEDatei::ParseDescriptors(const std::vector<std::uint8_t>& file) {
-    const std::size_t headerLength = GetLe16(file, 8);
+    const std::size_t headerLength = bytes::LoadLe16(file, 8);
     if (headerLength > file.size() || headerLength < kDbfHeaderLength + 1) {
         return false;
     }
@@ -319,13 +319,13 @@ bool CDBASEDatei::ParseDescriptors(const std::vector<std::uint8_t>& file) {
         Field f;
         f.name.assign(d.begin(), std::find(d.begin(), d.begin() + kMaxFieldNameLength + 1, 0));
         f.type = static_cast<char>(d[11]);
-        f.length = f.type == 'C' ? GetLe16(d, 16) : d[16];
+        f.length = f.type == 'C' ? bytes::LoadLe16(d, 16) : d[16];
         f.offset = recordLength_ - 1;
         recordLength_ += f.length;
         fields_.push_back(std::move(f));
     }
     fieldCount_ = fields_.size();
-    const std::size_t declaredRecordLength = GetLe16(file, 10);
+    const std::size_t declaredRecordLength = bytes::LoadLe16(file, 10);
     return fieldCount_ > 0 && headerLength >= kDbfHeaderLength + kDbfDescriptorLength * fieldCount_ + 1 &&
            (declaredRecordLength == 0 || declaredRecordLength == recordLength_);
 }
@@ -340,12 +340,12 @@ void CDBASEDatei::OpenMemoFile(const std::filesystem::path& path) {
     memoFileSize_ = StreamSize(memo_);
     if (!ReadAt(memo_, 0, memoHeader_)) {
         memoHeader_ = {};
-        PutLe32(memoHeader_, 0, 1);
+        bytes::StoreLe32(memoHeader_, 0, 1);
         const auto base = BaseName8(tablePath_);
         std::copy(base.begin(), base.end(), memoHeader_.begin() + 8);
         memoHeader_[18] = 0x02;
         memoHeader_[19] = 0x01;
-        PutLe32(memoHeader_, 20, kMemoBlockLength);
+        bytes::StoreLe32(memoHeader_, 20, kMemoBlockLength);
     }
 }
 
@@ -431,7 +431,7 @@ bool CDBASEDatei::AppendRecord() {
     data_.resize(slot * recordLength_);
     data_.push_back(kRecordLive);
     data_.resize(data_.size() + recordLength_ - 1, 0);
-    PutLe32(prefix_, 4, GetLe32(prefix_, 4) + 1);
+    bytes::StoreLe32(prefix_, 4, bytes::LoadLe32(prefix_, 4) + 1);
     StampDate();
     current_ = static_cast<std::uint32_t>(slot);
     MarkModified();
@@ -571,7 +571,7 @@ char CDBASEDatei::FieldType(std::size_t field) const {
 }
 
 std::uint32_t CDBASEDatei::RecordCount() const {
-    return tableOpen_ ? GetLe32(prefix_, 4) : 0;
+    return tableOpen_ ? bytes::LoadLe32(prefix_, 4) : 0;
 }
 
 // ---- memos ----
@@ -592,7 +592,7 @@ std::uint32_t CDBASEDatei::StoreMemo(std::span<const std::uint8_t> data, std::ui
     // A header whose free block lies inside the file (damaged, or written by a careless program) must
     // not make a new memo overwrite the ones already there.
     const std::uint64_t blocksInFile = (memoFileSize_ + kMemoBlockLength - 1) / kMemoBlockLength;
-    const std::uint64_t first = std::max<std::uint64_t>({GetLe32(memoHeader_, 0), 1, blocksInFile});
+    const std::uint64_t first = std::max<std::uint64_t>({bytes::LoadLe32(memoHeader_, 0), 1, blocksInFile});
     if (first > 0xFFFFFFFFU / 2) {
         failed_ = true;
         return 0;
@@ -602,7 +602,7 @@ std::uint32_t CDBASEDatei::StoreMemo(std::span<const std::uint8_t> data, std::ui
     const std::uint64_t padded = (total + kMemoBlockLength - 1) / kMemoBlockLength * kMemoBlockLength;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(padded), 0);
     std::copy(kMemoMark.begin(), kMemoMark.end(), bytes.begin());
-    PutLe32(bytes, 4, static_cast<std::uint32_t>(total));
+    bytes::StoreLe32(bytes, 4, static_cast<std::uint32_t>(total));
     std::copy(data.begin(), data.end(), bytes.begin() + kMemoHeadLength);
     const std::uint64_t offset = std::uint64_t{block} * kMemoBlockLength;
     MarkModified();
@@ -611,7 +611,7 @@ std::uint32_t CDBASEDatei::StoreMemo(std::span<const std::uint8_t> data, std::ui
         return 0;
     }
     memoFileSize_ = std::max(memoFileSize_, offset + padded);
-    PutLe32(memoHeader_, 0, static_cast<std::uint32_t>(block + total / kMemoBlockLength + 1));
+    bytes::StoreLe32(memoHeader_, 0, static_cast<std::uint32_t>(block + total / kMemoBlockLength + 1));
     return block;
 }
 
@@ -626,7 +626,7 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> CDBASEDatei::MemoExtent(s
         !std::equal(kMemoMark.begin(), kMemoMark.end(), head.begin())) {
         return std::nullopt;
     }
-    const std::uint32_t total = GetLe32(head, 4);
+    const std::uint32_t total = bytes::LoadLe32(head, 4);
     if (total < kMemoHeadLength || offset + total > memoFileSize_) {
         return std::nullopt;
     }
@@ -654,12 +654,12 @@ std::uint32_t CDBASEDatei::MemoLength(std::uint32_t block) {
 
 bool CDBASEDatei::RebuildIndexes() {
     table_.flush();
-    const std::uint32_t tags = std::min<std::uint32_t>(GetLe32(mdxHeader_, 28), kMdxTagSlotsWritten);
+    const std::uint32_t tags = std::min<std::uint32_t>(bytes::LoadLe32(mdxHeader_, 28), kMdxTagSlotsWritten);
     nextIndexBlock_ = 4 + 4 * tags;
     bool ok = true;
     bool rebuilt = false;
     for (std::uint32_t i = 0; i < tags; ++i) {
-        const std::uint32_t headerBlock = GetLe32(tagTable_, i * kMdxTagEntryLength);
+        const std::uint32_t headerBlock = bytes::LoadLe32(tagTable_, i * kMdxTagEntryLength);
         std::vector<std::uint8_t> page(kTagHeaderPageBytes);
         TagDefinition tag;
         // Tags laid out differently (by another program) are left as they are.
@@ -691,7 +691,7 @@ bool CDBASEDatei::RebuildIndexes() {
         }
         SortIndexEntries(entries, tag.keyType == 'N');
         rebuilt = true;
-        for (const auto& p : BuildIndexTree(entries, GetLe32(page, 0), nextIndexBlock_)) {
+        for (const auto& p : BuildIndexTree(entries, bytes::LoadLe32(page, 0), nextIndexBlock_)) {
             ok = WriteAt(index_, std::uint64_t{p.block} * kMdxBlockLength, EncodeIndexPage(p)) && ok;
         }
     }
@@ -700,7 +700,7 @@ bool CDBASEDatei::RebuildIndexes() {
     if (!rebuilt) {
         return ok;
     }
-    PutLe32(mdxHeader_, 32, nextIndexBlock_);
+    bytes::StoreLe32(mdxHeader_, 32, nextIndexBlock_);
     return WriteAt(index_, 0, mdxHeader_) && ok;
 }
 

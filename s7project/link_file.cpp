@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/path_case.h"
 
 namespace vaultra::s7project {
@@ -59,8 +59,8 @@ bool CLinkDatei::OpenLinkFile(const std::filesystem::path& requested) {
     std::vector<std::uint8_t> header(kLinkUnit, 0);
     const bool headerRead =
         ReadSome(file_, 0, header) == kLinkUnit && std::equal(kMagic.begin(), kMagic.end(), header.begin());
-    const std::uint32_t firstPage = headerRead ? GetLe32(header, 8) : kLinkUnit;
-    const std::uint32_t end = headerRead ? GetLe32(header, 16) : 2 * kLinkUnit;
+    const std::uint32_t firstPage = headerRead ? bytes::LoadLe32(header, 8) : kLinkUnit;
+    const std::uint32_t end = headerRead ? bytes::LoadLe32(header, 16) : 2 * kLinkUnit;
     const std::size_t pageCount =
         end > firstPage ? std::min<std::size_t>(kLinkMaxPages, (end - firstPage) / kLinkUnit + 1) : 1;
     for (std::size_t i = 0; i < pageCount; ++i) {
@@ -76,7 +76,7 @@ bool CLinkDatei::OpenLinkFile(const std::filesystem::path& requested) {
 
 // Own entry count of a page: the first page carries the count of the whole file, and pages fill in order.
 void CLinkDatei::DecodePage(std::span<const std::uint8_t> bytes, bool first) {
-    const std::uint32_t declared = GetLe32(bytes, 8);
+    const std::uint32_t declared = bytes::LoadLe32(bytes, 8);
     const std::size_t count = std::min<std::size_t>(declared, kLinkEntriesPerPage);
     if (!first && count == 0) {
         return;
@@ -85,7 +85,7 @@ void CLinkDatei::DecodePage(std::span<const std::uint8_t> bytes, bool first) {
     for (std::size_t slot = 0; slot < count; ++slot) {
         LinkEntry e{};
         for (std::size_t w = 0; w < e.size(); ++w) {
-            e[w] = GetLe32(bytes, kPageHeadLength + slot * kEntryLength + w * 4);
+            e[w] = bytes::LoadLe32(bytes, kPageHeadLength + slot * kEntryLength + w * 4);
         }
         page.entries.push_back(e);
     }
@@ -119,9 +119,9 @@ bool CLinkDatei::AddLink(const LinkEntry& given, std::uint32_t targetNumber) {
 std::vector<std::uint8_t> CLinkDatei::EncodeHeader() const {
     std::vector<std::uint8_t> header(kLinkUnit, 0);
     std::copy(kMagic.begin(), kMagic.end(), header.begin());
-    PutLe32(header, 4, 1);
-    PutLe32(header, 8, kLinkUnit);
-    PutLe32(header, 16, static_cast<std::uint32_t>(kLinkUnit * (1 + pages_.size())));
+    bytes::StoreLe32(header, 4, 1);
+    bytes::StoreLe32(header, 8, kLinkUnit);
+    bytes::StoreLe32(header, 16, static_cast<std::uint32_t>(kLinkUnit * (1 + pages_.size())));
     return header;
 }
 
@@ -135,14 +135,14 @@ std::vector<std::uint8_t> CLinkDatei::EncodePage(std::size_t index) const {
             count += p.entries.size();
         }
     }
-    PutLe32(page, 0, kLinkUnit);
-    PutLe32(page, 8, static_cast<std::uint32_t>(count));
+    bytes::StoreLe32(page, 0, kLinkUnit);
+    bytes::StoreLe32(page, 8, static_cast<std::uint32_t>(count));
     const bool last = index + 1 == pages_.size();
-    PutLe32(page, 12, last ? 0 : static_cast<std::uint32_t>(kLinkUnit * (index + 2)));
+    bytes::StoreLe32(page, 12, last ? 0 : static_cast<std::uint32_t>(kLinkUnit * (index + 2)));
     const auto& entries = pages_[index].entries;
     for (std::size_t slot = 0; slot < entries.size(); ++slot) {
         for (std::size_t w = 0; w < entries[slot].size(); ++w) {
-            PutLe32(page, kPageHeadLength + slot * kEntryLength + w * 4, entries[slot][w]);
+            bytes::StoreLe32(page, kPageHeadLength + slot * kEntryLength + w * 4, entries[slot][w]);
         }
     }
     return page;

@@ -5,8 +5,8 @@
 #include <fstream>
 #include <system_error>
 
+#include <vaultra/byte_order.h>
 #include "platform/cp1252.h"
-#include "s7project/byte_codec.h"
 #include "s7project/dbase_index.h"
 #include "s7project/dbase_table.h"
 #include "s7project/link_file.h"
@@ -38,7 +38,7 @@ void AppendText(std::vector<std::uint8_t>& out, std::string_view text) {
 
 void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t v) {
     std::array<std::uint8_t, 4> word{};
-    PutLe32(word, 0, v);
+    bytes::StoreLe32(word, 0, v);
     out.insert(out.end(), word.begin(), word.end());
 }
 
@@ -233,7 +233,7 @@ int ReadProjectFormat(const std::filesystem::path& projectFile) {
     if (!in.read(reinterpret_cast<char*>(word.data()), word.size())) {
         return 3;
     }
-    return GetLe32(word, 0) != 0 ? 2 : 3;
+    return bytes::LoadLe32(word, 0) != 0 ? 2 : 3;
 }
 
 bool WriteLinkFiles(const ProjectPaths& p, const std::string& offlineFolder) {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/dbase_index.h"
 #include "s7project/dbase_table.h"
 #include "s7project/path_case.h"
@@ -165,17 +165,17 @@ std::optional<std::vector<std::uint8_t>> EncodeSystemDataFile(std::span<const st
     std::vector<std::uint8_t> file(kPgHeaderLength, 0);
     file[0] = h->language;
     file[2] = h->type;
-    PutLe16(file, 4, h->number);
+    bytes::StoreLe16(file, 4, h->number);
     file[6] = h->attribute;
     file[7] = h->version;
-    PutLe32(file, 8, h->loadLength + static_cast<std::uint32_t>(kPgLengthSurplus));
-    PutLe16(file, 12, h->codeLength);
-    PutLe16(file, 14, h->localDataLength);
-    PutLe16(file, 20, h->ssbLength);
-    PutLe16(file, 22, h->addLength);
+    bytes::StoreLe32(file, 8, h->loadLength + static_cast<std::uint32_t>(kPgLengthSurplus));
+    bytes::StoreLe16(file, 12, h->codeLength);
+    bytes::StoreLe16(file, 14, h->localDataLength);
+    bytes::StoreLe16(file, 20, h->ssbLength);
+    bytes::StoreLe16(file, 22, h->addLength);
     std::copy(h->timestamp1.begin(), h->timestamp1.end(), file.begin() + 26);
     std::copy(h->timestamp2.begin(), h->timestamp2.end(), file.begin() + 32);
-    PutLe32(file, 38, h->securityWord);
+    bytes::StoreLe32(file, 38, h->securityWord);
     const auto trailer = block.last(kBlockTrailerLength);
     std::copy(trailer.begin(), trailer.end(), file.begin() + kPgTrailerOffset);
     const auto body =
@@ -188,7 +188,7 @@ std::optional<BlockImage> DecodeSystemDataFile(std::span<const std::uint8_t> fil
     if (file.size() < kPgHeaderLength) {
         return std::nullopt;
     }
-    const std::uint32_t stored = GetLe32(file, 8);
+    const std::uint32_t stored = bytes::LoadLe32(file, 8);
     if (stored < kBlockHeaderLength + kBlockTrailerLength + kPgLengthSurplus || stored > kMaxPgFileLength) {
         return std::nullopt;
     }
@@ -202,15 +202,15 @@ std::optional<BlockImage> DecodeSystemDataFile(std::span<const std::uint8_t> fil
     h.attribute = file[6];
     h.language = file[0];
     h.type = file[2];
-    h.number = GetLe16(file, 4);
+    h.number = bytes::LoadLe16(file, 4);
     h.loadLength = static_cast<std::uint32_t>(loadLength);
-    h.securityWord = GetLe32(file, 38);
+    h.securityWord = bytes::LoadLe32(file, 38);
     std::copy_n(file.begin() + 26, h.timestamp1.size(), h.timestamp1.begin());
     std::copy_n(file.begin() + 32, h.timestamp2.size(), h.timestamp2.begin());
-    h.ssbLength = GetLe16(file, 20);
-    h.addLength = GetLe16(file, 22);
-    h.localDataLength = GetLe16(file, 14);
-    h.codeLength = GetLe16(file, 12);
+    h.ssbLength = bytes::LoadLe16(file, 20);
+    h.addLength = bytes::LoadLe16(file, 22);
+    h.localDataLength = bytes::LoadLe16(file, 14);
+    h.codeLength = bytes::LoadLe16(file, 12);
     BlockImage image(kBlockHeaderLength, 0);
     WriteBlockHeader(h, image);
     const auto middle = file.subspan(kPgHeaderLength, body);

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/s7/channel.h"
 
 namespace vaultra::s7 {
@@ -60,7 +62,7 @@ bool ReadAnswerBody(Source& source, const s7wire::S7Header& h, Answer& answer, u
         if (ReadBytes(source, error, 2, got) == ReadResult::kFail)
             return false;
         if (got == 2 && (error[0] | error[1]))
-            plcError = static_cast<uint16_t>(error[0] << 8 | error[1]);
+            plcError = bytes::LoadBe16(error, 0);
         if (answer.wantParam > 2 && got == 2) {
             std::copy(error, error + 2, answer.param);
             answer.paramRead = 2;
@@ -73,7 +75,7 @@ bool ReadAnswerBody(Source& source, const s7wire::S7Header& h, Answer& answer, u
             return false;
         answer.paramRead += paramTaken;
         if (!ack && h.paramLength > 8 && answer.paramRead >= 12 && (answer.param[10] | answer.param[11]))
-            plcError = static_cast<uint16_t>(answer.param[10] << 8 | answer.param[11]);
+            plcError = bytes::LoadBe16(std::span(answer.param, 12), 10);
     }
     if (ReadBytes(source, nullptr, h.paramLength - paramTaken, got) == ReadResult::kFail)
         return false;

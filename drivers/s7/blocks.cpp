@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/s7/requests.h"
 #include "drivers/s7/services.h"
 #include "drivers/s7/wire/byte_reader.h"
@@ -112,7 +114,7 @@ int32_t BlockInfo(Channel& channel, ConnectionRecord& record, BlockRecord* block
     if (answer.dataStored <= kInfoVersionAt || data[0] != 0xFF || data[1] != 0x09)
         return 0;
     FillBlockRecord(*block, type, data[10], data[11], data[17], data[kInfoVersionAt],
-                    s7wire::GetU16Be(data, 20));
+                    bytes::LoadBe16(data, 20));
     if (found != nullptr)
         *found = -1;
     record.status = kStatusOk;
@@ -156,7 +158,7 @@ int32_t ReadBlock(Channel& channel, ConnectionRecord& record, BlockRecord* block
         }
     }
     std::memcpy(block->image, header, kBlockHeader);
-    FillBlockRecord(*block, type, 0x70, 0x70, number, 0, s7wire::GetU16Be(header, 10));
+    FillBlockRecord(*block, type, 0x70, 0x70, number, 0, bytes::LoadBe16(header, 10));
     return EndUpload(job);
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/s7/requests.h"
 #include "drivers/s7/services.h"
 #include "drivers/s7/wire/byte_reader.h"
@@ -42,9 +44,8 @@ void CopySwapped(const uint8_t* from, uint8_t* to, size_t bytes, uint8_t size) {
         return;
     }
     for (size_t i = 0; i + 1 < bytes; i += 2) {
-        const uint16_t word = s7wire::GetU16Be(std::span(from + i, 2), 0);
-        to[i] = static_cast<uint8_t>(word);
-        to[i + 1] = static_cast<uint8_t>(word >> 8);
+        const uint16_t word = bytes::LoadBe16(std::span(from + i, 2), 0);
+        bytes::StoreLe16(std::span(to + i, 2), 0, word);
     }
 }
 
@@ -92,7 +93,7 @@ int32_t ReadArea(Channel& channel, ConnectionRecord& record, uint8_t area, uint8
     if (!VariableExchange(channel, record, kProgrammerRead, ReadVariableData(range), values, stored))
         return 0;
     const size_t bytes = static_cast<size_t>(count) * size;
-    if (stored < kValuesAt || s7wire::GetU16Be(values, 2) <= kNoValuesLength || stored < kValuesAt + bytes) {
+    if (stored < kValuesAt || bytes::LoadBe16(values, 2) <= kNoValuesLength || stored < kValuesAt + bytes) {
         record.status = kStatusNoValues;
         return 0;
     }

@@ -52,7 +52,7 @@ Bytes BlockInfoPayload(BlockId id, ByteView image) {
     info[9] = image[3];
     info[10] = image[4];
     info[11] = id.type;
-    Store16(info, 12, id.number);
+    bytes::StoreBe16(info, 12, id.number);
     std::copy(image.begin() + 8, image.begin() + 36, info.begin() + 14);  // load length ... code length
     const auto parts = s7project::SplitBlockParts(image);
     if (parts && parts->trailer.size() == s7project::kBlockTrailerLength) {
@@ -71,7 +71,7 @@ Pdu Session::ListBlocks(const Pdu& request) {
     for (std::uint8_t type : kListedTypes) {
         Put8(payload, '0');
         Put8(payload, static_cast<std::uint8_t>(FormatBlockName({type, 0})[1]));
-        Put16(payload, static_cast<std::uint16_t>(plc_.Blocks().Count(type)));
+        bytes::AppendBe16(payload, static_cast<std::uint16_t>(plc_.Blocks().Count(type)));
     }
     return Answer(request, kGroupBlocks, 0x01, payload);
 }
@@ -103,7 +103,7 @@ Pdu Session::DirectoryPage(const Pdu& request) {
     Bytes payload;
     for (std::size_t i = first; i < end; ++i) {
         const Bytes* image = plc_.Blocks().Find({directory_->type, numbers[i]});
-        Put16(payload, numbers[i]);
+        bytes::AppendBe16(payload, numbers[i]);
         Put8(payload, kBlockFlags);
         Put8(payload, image != nullptr ? (*image)[4] : 0);
     }
@@ -149,14 +149,15 @@ Pdu Session::StartUpload(const Pdu& request) {
     nextUploadId_ = nextUploadId_ >= 0x7FFF ? 7 : nextUploadId_ + 1;
     uploads_[upload_id] = Upload{*id, 0};
     Bytes answer = {0x1D, 0x00, 0x01, 0x00};
-    Put32(answer, upload_id);
+    bytes::AppendBe32(answer, upload_id);
     Put8(answer, 7);
     AppendText(answer, Digits(static_cast<std::uint32_t>(image->size()), 7));
     return AckData(request, std::move(answer));
 }
 
 Pdu Session::UploadPiece(const Pdu& request) {
-    const auto it = request.param.size() >= 8 ? uploads_.find(Load32(request.param, 4)) : uploads_.end();
+    const auto it =
+        request.param.size() >= 8 ? uploads_.find(bytes::LoadBe32(request.param, 4)) : uploads_.end();
     if (it == uploads_.end()) {
         return ErrorAck(request, error::kNoSuchJob);
     }
@@ -170,14 +171,15 @@ Pdu Session::UploadPiece(const Pdu& request) {
     const bool more = it->second.offset < image->size();
     Bytes data;
     data.reserve(4 + length);
-    Put16(data, static_cast<std::uint16_t>(length));
-    Put16(data, 0x00FB);
+    bytes::AppendBe16(data, static_cast<std::uint16_t>(length));
+    bytes::AppendBe16(data, 0x00FB);
     Append(data, ByteView(*image).subspan(offset, length));
     return AckData(request, {0x1E, static_cast<std::uint8_t>(more ? 0x01 : 0x00)}, std::move(data));
 }
 
 Pdu Session::EndUpload(const Pdu& request) {
-    const auto it = request.param.size() >= 8 ? uploads_.find(Load32(request.param, 4)) : uploads_.end();
+    const auto it =
+        request.param.size() >= 8 ? uploads_.find(bytes::LoadBe32(request.param, 4)) : uploads_.end();
     if (it == uploads_.end()) {
         return ErrorAck(request, error::kNoSuchJob);
     }

@@ -3,7 +3,7 @@
 
 #include <random>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/dbase_table.h"
 #include "s7project/s7project.h"
 #include "test_support.h"
@@ -106,8 +106,8 @@ protected:
 
 TEST_F(DamagedProject, TruncatedTableYieldsTheWholeRecords) {
     Bytes dbf = ReadBytes(file("SUBBLK.DBF"));
-    const std::size_t header = GetLe16(dbf, 8);
-    const std::size_t record = GetLe16(dbf, 10);
+    const std::size_t header = bytes::LoadLe16(dbf, 8);
+    const std::size_t record = bytes::LoadLe16(dbf, 10);
     dbf.resize(header + record + record / 2);
     WriteBytes(file("SUBBLK.DBF"), dbf);
     EXPECT_EQ(Read(), (std::vector<std::uint16_t>{0, 1}));
@@ -148,7 +148,7 @@ TEST_F(DamagedProject, DamagedSystemDataFiles) {
     Bytes file = ReadBytes(pg());
     WriteBytes(pg(), Bytes(file.begin(), file.end() - 1));
     EXPECT_EQ(Read(), (std::vector<std::uint16_t>{1, 2, 3}));
-    PutLe32(file, 8, 0xFFFFFFFF);
+    bytes::StoreLe32(file, 8, 0xFFFFFFFF);
     WriteBytes(pg(), file);
     EXPECT_EQ(Read(), (std::vector<std::uint16_t>{1, 2, 3}));
     std::filesystem::remove(pg());

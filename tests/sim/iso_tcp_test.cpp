@@ -23,7 +23,7 @@ std::vector<Packet> Packets(const Bytes& stream) {
         EXPECT_GE(stream.size() - at, 4u);
         EXPECT_EQ(stream[at], 0x03);
         EXPECT_EQ(stream[at + 1], 0x00);
-        const std::size_t total = Load16(stream, at + 2);
+        const std::size_t total = bytes::LoadBe16(stream, at + 2);
         EXPECT_GE(total, 7u);
         EXPECT_LE(at + total, stream.size());
         if (total < 7 || at + total > stream.size()) {

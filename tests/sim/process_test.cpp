@@ -70,7 +70,7 @@ public:
     }
     Bytes ReadPacket() {
         const Bytes header = ReadExactly(*stream_, 4);
-        return header.size() == 4 ? ReadExactly(*stream_, Load16(header, 2) - 4u) : Bytes(3, 0);
+        return header.size() == 4 ? ReadExactly(*stream_, bytes::LoadBe16(header, 2) - 4u) : Bytes(3, 0);
     }
     s7::Pdu Read() {
         Bytes pdu;
@@ -164,7 +164,7 @@ TEST(PlcsimProcess, ClientsOneAfterTheOtherSeeTheSamePlcAndTheDumpShowsIt) {
         ASSERT_TRUE(first.Ok());
         image = UploadOver(first, "0A00010");
         ASSERT_GT(image.size(), 72u);
-        Store16(image, 6, 77);
+        bytes::StoreBe16(image, 6, 77);
         EXPECT_EQ(DownloadOver(first, "0A00077", image), FromHex("28"));
     }
     {
@@ -239,8 +239,8 @@ TEST(PlcsimProcess, LoadsTheBlocksOfAProject) {
     const s7::Pdu list = client.Exchange(ListBlocksRequest());
     const Bytes counts = PayloadOf(list);
     ASSERT_EQ(counts.size(), 28u);
-    EXPECT_EQ(Load16(counts, 2), 0) << "no OB in the project";
-    EXPECT_EQ(Load16(counts, 3 * 4 + 2), 6) << "the six data blocks";
+    EXPECT_EQ(bytes::LoadBe16(counts, 2), 0) << "no OB in the project";
+    EXPECT_EQ(bytes::LoadBe16(counts, 3 * 4 + 2), 6) << "the six data blocks";
     const Bytes& original = *demo.Find({s7::kFC, 2});
     const Bytes uploaded = UploadOver(client, "0C00002");
     ASSERT_EQ(uploaded.size(), original.size());

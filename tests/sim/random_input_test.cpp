@@ -44,8 +44,8 @@ Bytes RandomPdu(std::mt19937& random) {
         data[0] = 0xFF;
     }
     Bytes pdu = {0x32, rosctr, 0x00, 0x00, 0x02, 0x00};
-    Put16(pdu, static_cast<std::uint16_t>(param.size()));
-    Put16(pdu, static_cast<std::uint16_t>(data.size()));
+    bytes::AppendBe16(pdu, static_cast<std::uint16_t>(param.size()));
+    bytes::AppendBe16(pdu, static_cast<std::uint16_t>(data.size()));
     if (rosctr == 3) {
         Append(pdu, Bytes{0x00, 0x00});
     }

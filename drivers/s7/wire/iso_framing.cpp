@@ -1,5 +1,7 @@
 #include "drivers/s7/wire/iso_framing.h"
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/s7/wire/byte_reader.h"
 
 namespace vaultra::s7wire {
@@ -9,7 +11,7 @@ std::vector<uint8_t> TpktFrame(std::span<const uint8_t> payload) {
     out.reserve(payload.size() + kTpktHeaderSize);
     out.push_back(kTpktVersion);
     out.push_back(0x00);
-    PutU16Be(out, static_cast<uint16_t>(payload.size() + kTpktHeaderSize));
+    bytes::AppendBe16(out, static_cast<uint16_t>(payload.size() + kTpktHeaderSize));
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
 }
@@ -17,7 +19,7 @@ std::vector<uint8_t> TpktFrame(std::span<const uint8_t> payload) {
 bool ParseTpktHeader(std::span<const uint8_t> header, size_t& totalLength) {
     if (header.size() < kTpktHeaderSize || header[0] != kTpktVersion)
         return false;
-    totalLength = GetU16Be(header, 2);
+    totalLength = bytes::LoadBe16(header, 2);
     return totalLength >= kTpktHeaderSize;
 }
 
