@@ -1,5 +1,6 @@
 // The MPI adapter protocol against a simulated adapter and PLC.
 #include <algorithm>
+#include <utility>
 
 #include "drivers/s7/answer_match.h"
 #include "tests/drivers/s7/session_fixture.h"
@@ -97,6 +98,42 @@ TEST_F(AdapterTest, ShortConnectReplyIsARefusal) {
     EXPECT_FALSE(channel.EnsureConnected(record));
     EXPECT_EQ(+record.status, kStatusRefused);
     EXPECT_FALSE(channel.linkFlags & kLinkConnected);
+}
+
+TEST_F(AdapterTest, ConnectConfirmAndAnEchoOfTheConnectTelegramBothConnect) {
+    for (const bool echo : {false, true}) {
+        SCOPED_TRACE(echo ? "echo" : "confirm");
+        peer.echoConnect = echo;
+        peer.plc.seen.clear();
+        ASSERT_TRUE(channel.Initialise(record));
+        ASSERT_TRUE(channel.EnsureConnected(record)) << record.status;
+        EXPECT_TRUE(channel.linkFlags & kLinkConnected);
+        EXPECT_EQ(peer.plc.seen["setup"], 1);
+        EXPECT_EQ(ToggleRead(channel, record), 1) << record.status;
+        EXPECT_EQ(peer.plc.seen["toggle"], 1);
+    }
+}
+
+TEST(MiniPlcReferences, ASetupWithoutReferenceTwoOrAJumpingReferenceIsRefused) {
+    MiniPlc plc;
+    const Bytes setupHighFirst{0x32, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x08, 0x00,
+                               0x00, 0xF0, 0x00, 0x00, 0x01, 0x00, 0x02, 0x01, 0xE0};
+    ASSERT_EQ(plc.Handle(setupHighFirst).size(), 1u);
+    EXPECT_EQ(plc.referenceFaults, 1);
+    EXPECT_EQ(plc.seen["setup"], 0);
+    Bytes setup = setupHighFirst;
+    std::swap(setup[4], setup[5]);
+    plc.Handle(setup);
+    EXPECT_EQ(plc.seen["setup"], 1);
+    const Bytes stop{0x32, 0x01, 0x00, 0x00, 0x00, 0x03, 0x00, 0x10, 0x00, 0x00, 0x29, 0x00, 0x00,
+                     0x00, 0x00, 0x00, 0x09, 0x50, 0x5F, 0x50, 0x52, 0x4F, 0x47, 0x52, 0x41, 0x4D};
+    plc.Handle(stop);
+    EXPECT_EQ(plc.referenceFaults, 2) << "reference 0x0300 after 2";
+    Bytes next = stop;
+    std::swap(next[4], next[5]);
+    plc.Handle(next);
+    EXPECT_EQ(plc.seen["stop"], 1);
+    EXPECT_EQ(plc.referenceFaults, 2);
 }
 
 TEST_F(AdapterTest, SequenceByteRunsToTwoHundredFiftyFiveThenOne) {
