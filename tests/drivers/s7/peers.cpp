@@ -179,7 +179,7 @@ void AdapterPeer::TelegramDone(const Bytes& c) {
         Queue({0x00, 0x0C, 0x03, 0x03, 0xB0, 0x01, c[5]});
         const bool late = !lateAnswers.empty();
         for (size_t i = 0; i < lateAnswers.size(); ++i) {
-            const uint8_t head[6] = {0x00, 0x0C, 0x03, 0x03, s7wire::kAdapterFinal, answerSequence_++};
+            const uint8_t head[6] = {0x00, 0x0C, 0x03, 0x03, kAnswerFinal, answerSequence_++};
             Bytes telegram(head, head + 6);
             telegram.resize(6 + lateAnswers[i].size());
             std::copy(lateAnswers[i].begin(), lateAnswers[i].end(), telegram.begin() + 6);
