@@ -65,6 +65,12 @@ typedef struct S5InterruptRecord {
     uint16_t relativeAddress; /* return address - block address, 0xFFFF when no block was found */
 } S5InterruptRecord;
 #pragma pack(pop)
+VAULTRA_STATIC_ASSERT(offsetof(S5InterruptRecord, replyWord) == 6, "replyWord");
+VAULTRA_STATIC_ASSERT(offsetof(S5InterruptRecord, entryBytes) == 12, "entryBytes");
+VAULTRA_STATIC_ASSERT(offsetof(S5InterruptRecord, entryWords) == 20, "entryWords");
+VAULTRA_STATIC_ASSERT(offsetof(S5InterruptRecord, blockAddress) == 32, "blockAddress");
+VAULTRA_STATIC_ASSERT(offsetof(S5InterruptRecord, dataBlockNumber) == 35, "dataBlockNumber");
+VAULTRA_STATIC_ASSERT(offsetof(S5InterruptRecord, relativeAddress) == 38, "relativeAddress");
 VAULTRA_STATIC_ASSERT(sizeof(S5InterruptRecord) == 40, "S5InterruptRecord size");
 #define TARN5_USTACK_RECORDS 8
 #define TARN5_BSTACK_WORDS 512   /* room S5BStack expects in its word buffer; further words are dropped */
@@ -75,70 +81,63 @@ VAULTRA_STATIC_ASSERT(sizeof(S5InterruptRecord) == 40, "S5InterruptRecord size")
  * S5RdBst: a non-zero lengthWords on entry bounds the body to lengthWords * 2 - 10 bytes; 0 stands for the
  * station's 64 KiB block buffer. A longer block is refused (ERR_UNEXPECTED) and the body left unwritten
  * beyond that room. S5UstackEx: the buffer holds at most 8 records of recordWords words. */
+/* clang-format off */
 #define TARN5_AREA(X, name) X(name, (ConnectionRecord * record, int32_t index, int32_t count, void* buffer))
 #define TARN5_DBF(X, name) \
     X(name, (ConnectionRecord * record, int32_t number, int32_t start, int32_t count, void* buffer))
-#define TARN5_FUNCTIONS(X)                                                                                   \
-    X(S5Init, (ConnectionRecord * record, int32_t mode))                                                     \
-    X(S5InitPGBus, (ConnectionRecord * record))                                                              \
-    X(S5Exit, (ConnectionRecord * record, int32_t reserved))                                                 \
-    X(S5AGTest, (ConnectionRecord * record))                                                                 \
-    X(S5SetTimeOut, (int32_t ticks))                                                                         \
-    X(S5SetBlockPause, (int32_t milliseconds))                                                               \
-    X(S5SetRepeat, (int32_t retries))                                                                        \
-    X(S5SetFlags, (int32_t flags))                                                                           \
-    X(S5RdDir, (ConnectionRecord * record, int32_t type, uint16_t * words, int32_t capacity))                \
-    X(S5BstInfo,                                                                                             \
-      (ConnectionRecord * record, S5BlockRecord * header, int32_t type, int32_t number, uint16_t * address)) \
-    X(S5RdBst,                                                                                               \
-      (ConnectionRecord * record, S5BlockRecord * block, int32_t type, int32_t number, int32_t unit))        \
-    X(S5WrBst,                                                                                               \
-      (ConnectionRecord * record, S5BlockRecord * block, int32_t type, int32_t number, int32_t unit))        \
-    X(S5CreateBst, (ConnectionRecord * record, S5BlockRecord * block, int32_t unit))                         \
-    X(S5DelBst, (ConnectionRecord * record, int32_t type, int32_t number))                                   \
-    X(S5Compress, (ConnectionRecord * record))                                                               \
-    X(S5ClearAll, (ConnectionRecord * record))                                                               \
-    TARN5_DBF(X, S5RdDB)                                                                                     \
-    TARN5_DBF(X, S5WrDB) TARN5_DBF(X, S5RdSB) TARN5_DBF(X, S5WrSB) TARN5_DBF(X, S5RdPB) TARN5_DBF(           \
-        X, S5WrPB) TARN5_DBF(X, S5RdFB) TARN5_DBF(X, S5WrFB) TARN5_DBF(X, S5RdOB) TARN5_DBF(X, S5WrOB)       \
-        TARN5_DBF(X, S5RdFX) TARN5_DBF(X, S5WrFX) TARN5_DBF(X, S5RdDX) TARN5_DBF(X, S5WrDX) X(               \
-            S5RdAdr, (ConnectionRecord * record, int32_t address, void* buffer, int32_t unit,                \
-                      int32_t count)) X(S5WrAdr, (ConnectionRecord * record, int32_t address, void* buffer,  \
-                                                  int32_t unit, int32_t count)) TARN5_AREA(X, S5RdPEW)       \
-            TARN5_AREA(X, S5WrPEW) TARN5_AREA(X, S5RdPAW) TARN5_AREA(X, S5WrPAW) TARN5_AREA(X, S5RdEW)       \
-                TARN5_AREA(X, S5WrEB) TARN5_AREA(X, S5WrEW) TARN5_AREA(X, S5RdAW) TARN5_AREA(                \
-                    X, S5WrAB) TARN5_AREA(X, S5WrAW) TARN5_AREA(X, S5RdMW) TARN5_AREA(X, S5WrMB)             \
-                    TARN5_AREA(X, S5WrMW) TARN5_AREA(X, S5RdSW) TARN5_AREA(X, S5WrSY) TARN5_AREA(            \
-                        X, S5WrSW) TARN5_AREA(X, S5RdTW) TARN5_AREA(X, S5WrTW) TARN5_AREA(X, S5RdZW)         \
-                        TARN5_AREA(X, S5WrZW) TARN5_AREA(X, S5RdBSW) TARN5_AREA(X, S5WrBSW) TARN5_AREA(      \
-                            X, S5RdASW) TARN5_AREA(X, S5WrASW) X(S5AGStop, (ConnectionRecord * record))      \
-                            X(S5AGStart, (ConnectionRecord * record)) X(                                     \
-                                S5AGStartStopEx, (ConnectionRecord * record, int32_t mode))                  \
-                                X(S5SetAB, (ConnectionRecord * record, int32_t count, uint8_t * data)) X(    \
-                                    S5SPAus, (ConnectionRecord * record, int32_t * first, int32_t * second)) \
-                                    X(S5Ustack, (ConnectionRecord * record, S5InterruptRecord * records,     \
-                                                 int16_t * count)) X(S5UstackEx,                             \
-                                                                     (ConnectionRecord * record,             \
-                                                                      uint16_t * words, int32_t recordWords, \
-                                                                      int16_t * extra, int16_t * count))     \
-                                        X(S5Ustack945, (ConnectionRecord * record, uint8_t * buffer)) X(     \
-                                            S5BStack,                                                        \
-                                            (ConnectionRecord * record, int16_t * count, uint16_t * words))  \
-                                            X(S5OpenAll, (void)) X(S5CloseAll, (void))                       \
-                                                X(S5GetBaudrate, (ConnectionRecord * record))                \
-                                                    X(S5SetBaudrate,                                         \
-                                                      (ConnectionRecord * record, int32_t rateCode))         \
-                                                        X(S5GetAdapterName,                                  \
-                                                          (int32_t index, char* buffer /* 64 bytes */,       \
-                                                           int32_t reserved))                                \
-                                                            X(S5SetAdapterName, (const char* name)) X(       \
-                                                                WEP, (int32_t reserved))                     \
-                                                                X(NewMPILanCom,                              \
-                                                                  (const char* address,                      \
-                                                                   int32_t receiveTimeoutMs,                 \
-                                                                   int32_t sendTimeoutMs,                    \
-                                                                   int32_t connectTimeoutMs, int16_t kind,   \
-                                                                   uint32_t localAddress, uint32_t netMask))
+#define TARN5_FUNCTIONS(X)                                                                                  \
+    X(S5Init, (ConnectionRecord * record, int32_t mode))                                                    \
+    X(S5InitPGBus, (ConnectionRecord * record))                                                             \
+    X(S5Exit, (ConnectionRecord * record, int32_t reserved))                                                \
+    X(S5AGTest, (ConnectionRecord * record))                                                                \
+    X(S5SetTimeOut, (int32_t ticks))                                                                        \
+    X(S5SetBlockPause, (int32_t milliseconds))                                                              \
+    X(S5SetRepeat, (int32_t retries))                                                                       \
+    X(S5SetFlags, (int32_t flags))                                                                          \
+    X(S5RdDir, (ConnectionRecord * record, int32_t type, uint16_t * words, int32_t capacity))               \
+    X(S5BstInfo, (ConnectionRecord * record, S5BlockRecord * header, int32_t type, int32_t number,          \
+                  uint16_t * address))                                                                      \
+    X(S5RdBst, (ConnectionRecord * record, S5BlockRecord * block, int32_t type, int32_t number,             \
+                int32_t unit))                                                                              \
+    X(S5WrBst, (ConnectionRecord * record, S5BlockRecord * block, int32_t type, int32_t number,             \
+                int32_t unit))                                                                              \
+    X(S5CreateBst, (ConnectionRecord * record, S5BlockRecord * block, int32_t unit))                        \
+    X(S5DelBst, (ConnectionRecord * record, int32_t type, int32_t number))                                  \
+    X(S5Compress, (ConnectionRecord * record))                                                              \
+    X(S5ClearAll, (ConnectionRecord * record))                                                              \
+    TARN5_DBF(X, S5RdDB) TARN5_DBF(X, S5WrDB) TARN5_DBF(X, S5RdSB) TARN5_DBF(X, S5WrSB)                     \
+    TARN5_DBF(X, S5RdPB) TARN5_DBF(X, S5WrPB) TARN5_DBF(X, S5RdFB) TARN5_DBF(X, S5WrFB)                     \
+    TARN5_DBF(X, S5RdOB) TARN5_DBF(X, S5WrOB) TARN5_DBF(X, S5RdFX) TARN5_DBF(X, S5WrFX)                     \
+    TARN5_DBF(X, S5RdDX) TARN5_DBF(X, S5WrDX)                                                               \
+    X(S5RdAdr, (ConnectionRecord * record, int32_t address, void* buffer, int32_t unit, int32_t count))     \
+    X(S5WrAdr, (ConnectionRecord * record, int32_t address, void* buffer, int32_t unit, int32_t count))     \
+    TARN5_AREA(X, S5RdPEW) TARN5_AREA(X, S5WrPEW) TARN5_AREA(X, S5RdPAW) TARN5_AREA(X, S5WrPAW)             \
+    TARN5_AREA(X, S5RdEW) TARN5_AREA(X, S5WrEB) TARN5_AREA(X, S5WrEW)                                       \
+    TARN5_AREA(X, S5RdAW) TARN5_AREA(X, S5WrAB) TARN5_AREA(X, S5WrAW)                                       \
+    TARN5_AREA(X, S5RdMW) TARN5_AREA(X, S5WrMB) TARN5_AREA(X, S5WrMW)                                       \
+    TARN5_AREA(X, S5RdSW) TARN5_AREA(X, S5WrSY) TARN5_AREA(X, S5WrSW)                                       \
+    TARN5_AREA(X, S5RdTW) TARN5_AREA(X, S5WrTW) TARN5_AREA(X, S5RdZW) TARN5_AREA(X, S5WrZW)                 \
+    TARN5_AREA(X, S5RdBSW) TARN5_AREA(X, S5WrBSW) TARN5_AREA(X, S5RdASW) TARN5_AREA(X, S5WrASW)             \
+    X(S5AGStop, (ConnectionRecord * record))                                                                \
+    X(S5AGStart, (ConnectionRecord * record))                                                               \
+    X(S5AGStartStopEx, (ConnectionRecord * record, int32_t mode))                                           \
+    X(S5SetAB, (ConnectionRecord * record, int32_t count, uint8_t * data))                                  \
+    X(S5SPAus, (ConnectionRecord * record, int32_t * first, int32_t * second))                              \
+    X(S5Ustack, (ConnectionRecord * record, S5InterruptRecord * records, int16_t * count))                  \
+    X(S5UstackEx, (ConnectionRecord * record, uint16_t * words, int32_t recordWords, int16_t * extra,       \
+                   int16_t * count))                                                                        \
+    X(S5Ustack945, (ConnectionRecord * record, uint8_t * buffer))                                           \
+    X(S5BStack, (ConnectionRecord * record, int16_t * count, uint16_t * words))                             \
+    X(S5OpenAll, (void))                                                                                    \
+    X(S5CloseAll, (void))                                                                                   \
+    X(S5GetBaudrate, (ConnectionRecord * record))                                                           \
+    X(S5SetBaudrate, (ConnectionRecord * record, int32_t rateCode))                                         \
+    X(S5GetAdapterName, (int32_t index, char* buffer /* 64 bytes */, int32_t reserved))                     \
+    X(S5SetAdapterName, (const char* name))                                                                 \
+    X(WEP, (int32_t reserved))                                                                              \
+    X(NewMPILanCom, (const char* address, int32_t receiveTimeoutMs, int32_t sendTimeoutMs,                  \
+                     int32_t connectTimeoutMs, int16_t kind, uint32_t localAddress, uint32_t netMask))
+/* clang-format on */
 
 /* Function pointer types, one per export: Tarn5S5InitFn, Tarn5S5RdBstFn, ... */
 #define TARN5_DECLARE_FN_TYPE(name, params) typedef int32_t(*Tarn5##name##Fn) params;
