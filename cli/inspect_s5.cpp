@@ -39,7 +39,8 @@ int InspectS5File(const std::filesystem::path& path, std::ostream& out, std::ost
         }
         return 2;
     }
-    const auto list = opened.file->BlockList();
+    size_t unlisted = 0;
+    const auto list = opened.file->BlockList(&unlisted);
     out << "S5 program file " << path.string() << ": " << list.size() << " blocks, "
         << opened.file->root().fileSectors << " sectors\n";
     out << "Block     Type  Number  Length  Header\n";
@@ -54,9 +55,12 @@ int InspectS5File(const std::filesystem::path& path, std::ostream& out, std::ost
     }
     if (damaged > 0) {
         out << damaged << " listed block(s) could not be read\n";
-        return 1;
     }
-    return 0;
+    if (unlisted > 0) {
+        err << "vaultra-cli: " << path.string() << ": " << unlisted
+            << " documentation block(s) with a damaged name left out\n";
+    }
+    return damaged > 0 || unlisted > 0 ? 1 : 0;
 }
 
 }  // namespace vaultra::cli
