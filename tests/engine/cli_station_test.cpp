@@ -166,10 +166,14 @@ TEST_F(CliStation, SerialEntryAfterNetworkEntriesConnectsOnTheConfiguredComPort)
     }
 
     const Result all = Cli({"backup", set});
-    EXPECT_FALSE(Has(all, "] AG nicht ansprechbar."));
+    EXPECT_FALSE(Has(all, ": AG nicht ansprechbar."));
     EXPECT_EQ(all.status, 0);
+    int index = 0;
     for (const char* name : {"ISO", "LAN", "MPI"}) {
-        EXPECT_TRUE(Has(all, std::string(name) + ": gesichert")) << name;
+        const std::string result = std::to_string(index++) + " " + name + ": gesichert, ";
+        EXPECT_TRUE(std::any_of(all.lines.begin(), all.lines.end(), [&](const std::string& l) {
+            return l.starts_with(result);
+        })) << name;
         EXPECT_TRUE(fs::exists(dir.path() / "backups" / name / (std::string(name) + ".S7P"))) << name;
     }
 }
