@@ -5,6 +5,7 @@
 
 #include "app/engine_texts.h"
 #include "app/schedule.h"
+#include "app/text_catalogue.h"
 #include "platform/time.h"
 
 namespace vaultra::app {
@@ -38,7 +39,7 @@ Engine::Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& 
 
 int Engine::RunMissing(CElement& e, const char* text) {
     char line[256];
-    std::snprintf(line, sizeof line, text, e.name.c_str());
+    std::snprintf(line, sizeof line, Tr(text), e.name.c_str());
     ui_.StatusText(line);
     e.Set(flag::kLastFailed, true);
     e.Set(flag::kLastSucceeded, false);
@@ -47,10 +48,23 @@ int Engine::RunMissing(CElement& e, const char* text) {
 
 int Engine::BackupEntry(CElement& e) {
     ui_.ForgetEscape();
-    if (IsS7Entry(e)) {
-        return backupS7 ? backupS7(e) : s7Backup_.Run(e, std::string());
+    ui_.RunStarted(e);
+    int result = 0;
+    RunOutcome outcome;
+    if (IsS7Entry(e) && !backupS7) {
+        result = s7Backup_.Run(e, std::string());
+        outcome = s7Backup_.LastOutcome();
+    } else if (IsS7Entry(e)) {
+        result = backupS7(e);
+    } else if (backupS5) {
+        result = backupS5(e);
+    } else {
+        result = RunMissing(e, kS5Unavailable);
+        outcome.failure = Tr("S5-Sicherung ist in dieser Station nicht verfÃ¼gbar");
     }
-    return backupS5 ? backupS5(e) : RunMissing(e, kS5Unavailable);
+    outcome.succeeded = result != 0;
+    ui_.RunEnded(e, outcome);
+    return result;
 }
 
 void Engine::TimerTick() {

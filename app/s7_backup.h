@@ -44,7 +44,11 @@ public:
     // Clears the backup request bit of a triggered backup; without one the bit is left alone.
     OperandBitWriter writeOperandBit;
 
+    // What the last Run did: blocks and bytes stored, the project path, or why it failed.
+    const RunOutcome& LastOutcome() const { return outcome_; }
+
 private:
+    RunOutcome outcome_;
     DriverBinding& drivers_;
     Station& station_;
     FrontEnd& ui_;

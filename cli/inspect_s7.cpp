@@ -91,16 +91,20 @@ int InspectS7Project(const std::filesystem::path& path, std::ostream& out, std::
         << (folders.sdbFolder.empty() ? std::string("(none)") : folders.sdbFolder) << "\n"
         << "Type     Number Load length   Code Interface Additional  Time stamp 1 (code)      "
            "Time stamp 2 (interface)\n";
+    std::size_t listed = 0;
     for (const auto& image : blocks) {
         if (const auto h = s7project::ReadBlockHeader(image)) {
             PrintBlock(out, *h);
+            ++listed;
         }
     }
-    out << blocks.size() << (blocks.size() == 1 ? " block" : " blocks") << "\n";
-    if (info.unreadableBlocks > 0) {
-        out << info.unreadableBlocks << " damaged block record(s) could not be read and are not listed\n";
+    out << listed << (listed == 1 ? " block" : " blocks") << "\n";
+    const std::size_t damaged = info.unreadableBlocks + (blocks.size() - listed);
+    if (damaged > 0) {
+        out << damaged << " damaged block record(s) could not be read and are not listed\n";
     }
-    return 0;
+    // A script checks a backup by the exit status: anything unreadable is a failure.
+    return damaged > 0 ? 1 : 0;
 }
 
 }  // namespace vaultra::cli

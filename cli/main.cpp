@@ -5,6 +5,7 @@
 #include "cli/station_commands.h"
 
 int main(int argc, char** argv) {
+    vaultra::cli::ChooseLanguage(argc, argv);
     vaultra::cli::Cli cli(std::cout, std::cerr);
     vaultra::cli::RegisterSetCommands(cli);
     vaultra::cli::RegisterInspectCommand(cli);
