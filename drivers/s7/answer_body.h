@@ -72,7 +72,9 @@ bool ReadAnswerBody(Source& source, const s7wire::S7Header& h, Answer& answer, u
         if (ReadBytes(source, answer.param + answer.paramRead, want, paramTaken) == ReadResult::kFail)
             return false;
         answer.paramRead += paramTaken;
-        if (!ack && h.paramLength > 8 && answer.paramRead >= 12 && (answer.param[10] | answer.param[11]))
+        // Only user data carry an error field there; a PLC's own job (download) has its file name there.
+        if (h.rosctr == s7wire::kRosctrUserData && h.paramLength > 8 && answer.paramRead >= 12 &&
+            (answer.param[10] | answer.param[11]))
             plcError = static_cast<uint16_t>(answer.param[10] << 8 | answer.param[11]);
     }
     if (ReadBytes(source, nullptr, h.paramLength - paramTaken, got) == ReadResult::kFail)
