@@ -10,6 +10,7 @@ packages=(
   libdbd-xbase-perl python3 python3-dbfread
   tshark
   clang-format
+  clang libclang-rt-14-dev
 )
 
 missing=()

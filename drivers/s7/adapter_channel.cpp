@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "drivers/s7/answer_match.h"
 #include "drivers/s7/wire/byte_reader.h"
 
 namespace vaultra::s7 {
@@ -219,6 +220,8 @@ bool AdapterChannel::SendPdu(ConnectionRecord& record, uint8_t rosctr, std::span
         record.status = kStatusPort;
         return false;
     }
+    if (!errorBytes)
+        lastRequest = KeyOfRequest(rosctr, pduReference, param);
     if (!line_.SendTelegram(record, head, body))
         return false;
     Bytes confirmation;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/s7/requests.h"
 #include "drivers/s7/services.h"
 
@@ -71,7 +73,7 @@ bool Transfer(Channel& channel, ConnectionRecord& record, const TransferImage& i
         const bool more = sent + piece < total;
         Bytes data;
         data.reserve(piece + 4);
-        s7wire::PutU16Be(data, static_cast<uint16_t>(piece));
+        bytes::AppendBe16(data, static_cast<uint16_t>(piece));
         data.insert(data.end(), {0x00, 0xFB});
         data.insert(data.end(), image.bytes.begin() + static_cast<std::ptrdiff_t>(sent),
                     image.bytes.begin() + static_cast<std::ptrdiff_t>(sent + piece));
