@@ -74,7 +74,7 @@ bool Plc::Load(const BlockImage& block) {
         return false;
     }
     Bytes header(block.header.begin(), block.header.end());
-    Put16(header, block.lengthWords);
+    bytes::AppendBe16(header, block.lengthWords);
     WriteUnits(body - HeaderUnits(), header);
     WriteUnits(body, block.body);
     blocks_[{block.Code(), block.Number()}] = Entry{body, block.lengthWords};
@@ -112,14 +112,14 @@ void Plc::ClearAll() {
 bool Plc::Running() const {
     const Bytes word =
         ReadUnits(Cpu().systemData + kRunWordIndex * Cpu().UnitsPerWord(), Cpu().UnitsPerWord());
-    return (Load16(word, 0) & kStopBit) == 0;
+    return (bytes::LoadBe16(word, 0) & kStopBit) == 0;
 }
 
 void Plc::SetRunning(bool run) {
     const std::uint32_t at = Cpu().systemData + kRunWordIndex * Cpu().UnitsPerWord();
     Bytes word = ReadUnits(at, Cpu().UnitsPerWord());
-    const std::uint16_t value = Load16(word, 0);
-    Store16(
+    const std::uint16_t value = bytes::LoadBe16(word, 0);
+    bytes::StoreBe16(
         word, 0,
         run ? static_cast<std::uint16_t>(value & ~kStopBit) : static_cast<std::uint16_t>(value | kStopBit));
     WriteUnits(at, word);
@@ -135,7 +135,7 @@ bool Plc::Dump(const std::filesystem::path& dir, std::string* error) const {
             std::to_string(key.second) + ".blk";
         const auto header = Header(entry);
         Bytes image(header.begin(), header.end());
-        Put16(image, entry.lengthWords);
+        bytes::AppendBe16(image, entry.lengthWords);
         const Bytes body = Body(entry);
         Append(image, body);
         std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);

@@ -150,7 +150,7 @@ void Session::SystemParameters() {
     }
     Bytes reply{0x00};
     for (std::uint16_t w : plc_.Cpu().SystemParameters()) {
-        Put16(reply, w);
+        bytes::AppendBe16(reply, w);
     }
     if (line_.SendTelegram(reply)) {
         Closing();
@@ -165,7 +165,7 @@ void Session::Directory() {
     Bytes reply{0x00};
     if (TypePosition((*p)[0])) {
         for (std::uint16_t w : plc_.Directory((*p)[0])) {
-            Put16(reply, w);
+            bytes::AppendBe16(reply, w);
         }
     }
     if (line_.SendTelegram(reply)) {
@@ -181,10 +181,10 @@ void Session::BlockInfo() {
     const Plc::Entry* entry = plc_.Find((*p)[0], (*p)[1]);
     Bytes reply{entry != nullptr ? std::uint8_t{0} : kAbsent};
     if (entry != nullptr) {
-        Put16(reply, plc_.Cpu().LineAddress(entry->address));
+        bytes::AppendBe16(reply, plc_.Cpu().LineAddress(entry->address));
         const auto header = plc_.Header(*entry);
         Append(reply, header);
-        Put16(reply, entry->lengthWords);
+        bytes::AppendBe16(reply, entry->lengthWords);
     }
     if (line_.SendTelegram(reply)) {
         Closing();
@@ -201,7 +201,7 @@ void Session::ReadBlock() {
     if (entry != nullptr) {
         const auto header = plc_.Header(*entry);
         Append(reply, header);
-        Put16(reply, entry->lengthWords);
+        bytes::AppendBe16(reply, entry->lengthWords);
         Append(reply, plc_.Body(*entry));
     }
     if (line_.SendTelegram(reply)) {
@@ -214,7 +214,7 @@ void Session::CreateBlock() {
     if (!p || p->size() != 4) {
         return;
     }
-    const std::uint16_t length = Load16(*p, 2);
+    const std::uint16_t length = bytes::LoadBe16(*p, 2);
     const bool room = !plc_.FaultOptions().memoryFull && length >= 5 &&
                       plc_.FreeUnits() >= length * plc_.Cpu().UnitsPerWord() + 16;
     if (!room) {
@@ -227,7 +227,7 @@ void Session::CreateBlock() {
         return;
     }
     const auto data = line_.ReceiveData(std::size_t{length} * 2 + 16);
-    if (!data || data->size() != 1u + 8u + 2u + (length - 5u) * 2u || Load16(*data, 9) != length) {
+    if (!data || data->size() != 1u + 8u + 2u + (length - 5u) * 2u || bytes::LoadBe16(*data, 9) != length) {
         plc_.Logger().Note(name_ + ": block telegram does not match its announced length");
         return;
     }

@@ -8,14 +8,14 @@ constexpr std::size_t kMaxWrite = 0x2000;
 constexpr std::uint32_t kMaxRead = 0x10000;
 
 std::uint32_t Address(ByteView p, std::size_t at, bool wide) {
-    return wide ? Load32(p, at) : Load16(p, at);
+    return wide ? bytes::LoadBe32(p, at) : bytes::LoadBe16(p, at);
 }
 
 void PutAddress(Bytes& out, std::uint32_t a, bool wide) {
     if (wide) {
-        Put32(out, a);
+        bytes::AppendBe32(out, a);
     } else {
-        Put16(out, static_cast<std::uint16_t>(a));
+        bytes::AppendBe16(out, static_cast<std::uint16_t>(a));
     }
 }
 
@@ -106,7 +106,7 @@ void Session::BlockStack() {
     if (!plc_.Running()) {
         for (std::uint8_t code : {std::uint8_t{0x10}, std::uint8_t{0x04}}) {
             if (const Plc::Entry* e = plc_.Find(code, 1)) {
-                Put16(reply, plc_.Cpu().LineAddress(e->address));
+                bytes::AppendBe16(reply, plc_.Cpu().LineAddress(e->address));
             }
         }
     }
@@ -123,17 +123,17 @@ void Session::InterruptStack() {
     const Plc::Entry* db = plc_.Find(0x01, 1);
     const Plc::Entry* pb = plc_.Find(0x04, 1);
     Bytes reply{0x00};
-    Put16(reply, 0x0001);
+    bytes::AppendBe16(reply, 0x0001);
     if (pb != nullptr) {
-        Put16(reply, 0x0001);
-        Put16(reply, 0x0002);
+        bytes::AppendBe16(reply, 0x0001);
+        bytes::AppendBe16(reply, 0x0002);
         Append(reply, Bytes{1, 2, 3, 4, 5, 6, 7, 0xFF});
-        Put16(reply, db != nullptr ? plc_.Cpu().LineAddress(db->address) : 0);
-        Put16(reply, 0);
-        Put16(reply, static_cast<std::uint16_t>(plc_.Cpu().LineAddress(pb->address) + 3));
-        Put16(reply, 0);
-        Put16(reply, 0);
-        Put16(reply, 0);
+        bytes::AppendBe16(reply, db != nullptr ? plc_.Cpu().LineAddress(db->address) : 0);
+        bytes::AppendBe16(reply, 0);
+        bytes::AppendBe16(reply, static_cast<std::uint16_t>(plc_.Cpu().LineAddress(pb->address) + 3));
+        bytes::AppendBe16(reply, 0);
+        bytes::AppendBe16(reply, 0);
+        bytes::AppendBe16(reply, 0);
     }
     if (line_.SendTelegram(reply)) {
         Closing();
