@@ -1,8 +1,6 @@
 #include "app/s7_backup.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -11,6 +9,7 @@
 #include "app/block_list.h"
 #include "app/driver_status.h"
 #include "app/engine_texts.h"
+#include "app/procedure_support.h"
 #include "app/s7_password.h"
 #include "app/scan.h"
 #include "app/text_catalogue.h"
@@ -27,27 +26,6 @@ constexpr std::size_t kImageOffset = 10;
 constexpr std::size_t kBlockBufferSize = kImageOffset + kS7MaxImageLength;
 constexpr std::size_t kMaxFileNameBytes = 255;
 
-void MarkFailed(CElement& e) {
-    e.Set(flag::kLastFailed, true);
-    e.Set(flag::kLastSucceeded, false);
-}
-
-void MarkSucceeded(CElement& e) {
-    e.Set(flag::kLastFailed, false);
-    e.Set(flag::kLastSucceeded, true);
-}
-
-// A suffix shown in a message: control characters would garble the status line.
-std::string Printable(const std::string& text) {
-    std::string out = text.substr(0, 64);
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '?';
-        }
-    }
-    return out;
-}
-
 uint16_t StatusAreaWord(const ConnectionRecord& record, std::size_t offset) {
     return static_cast<uint16_t>(record.area.statusArea[offset] | (record.area.statusArea[offset + 1] << 8));
 }
@@ -60,52 +38,6 @@ bool TypeSelected(const ConnectionRecord& record, int type) {
     const uint16_t mode = StatusAreaWord(record, 36 + 4);
     return mode == 5 ? selection != 0 : selection >= 2;
 }
-
-// Shows the progress bar for the life of a run.
-class ProgressScope {
-public:
-    explicit ProgressScope(FrontEnd& ui) : ui_(ui) { ui_.ShowProgress(); }
-    ~ProgressScope() { ui_.HideProgress(); }
-    ProgressScope(const ProgressScope&) = delete;
-    ProgressScope& operator=(const ProgressScope&) = delete;
-
-private:
-    FrontEnd& ui_;
-};
-
-// The open driver connection of a run: released on every way out, the PLC started again first when the
-// run stopped it and has not started it yet.
-class OpenConnection {
-public:
-    OpenConnection(const S7Table& s7, ConnectionRecord& record) : s7_(s7), record_(record) {}
-    ~OpenConnection() { Close(); }
-    OpenConnection(const OpenConnection&) = delete;
-    OpenConnection& operator=(const OpenConnection&) = delete;
-
-    void Stop() {
-        s7_.AGStop(&record_);
-        stopped_ = true;
-    }
-    void StartIfStopped() {
-        if (stopped_) {
-            s7_.AGStart(&record_);
-            stopped_ = false;
-        }
-    }
-    void Close() {
-        if (open_) {
-            StartIfStopped();
-            s7_.Exit(&record_, 0);
-            open_ = false;
-        }
-    }
-
-private:
-    const S7Table& s7_;
-    ConnectionRecord& record_;
-    bool open_ = true;
-    bool stopped_ = false;
-};
 
 // One run of the procedure for one entry.
 class BackupRun {

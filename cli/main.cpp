@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli/cli.h"
+#include "cli/plc_command_registry.h"
 #include "cli/station_commands.h"
 
 int main(int argc, char** argv) {
@@ -11,5 +12,7 @@ int main(int argc, char** argv) {
     vaultra::cli::RegisterInspectCommand(cli);
     vaultra::cli::RegisterRunCommand(cli);
     vaultra::cli::RegisterBackupCommand(cli);
+    vaultra::cli::RegisterRestoreCommand(cli);
+    vaultra::cli::RegisterPlcCommands(cli);
     return cli.Run(argc, argv);
 }

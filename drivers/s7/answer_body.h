@@ -96,7 +96,9 @@ bool ReadAnswerBody(Source& source, const s7wire::S7Header& h, Answer& answer, u
                             : 0;
     if (!ReadParameter(source, h.paramLength, std::span(answer.param + answer.paramRead, want), answer))
         return false;
-    if (!ack && h.paramLength > 8 && answer.paramRead >= 12 && (answer.param[10] | answer.param[11]))
+    // Only user data carry an error field there; a PLC's own job (download) has its file name there.
+    if (h.rosctr == s7wire::kRosctrUserData && h.paramLength > 8 && answer.paramRead >= 12 &&
+        (answer.param[10] | answer.param[11]))
         plcError = bytes::LoadBe16(std::span(answer.param, 12), 10);
     return ReadAnswerData(source, answer, h.dataLength) != ReadResult::kFail;
 }

@@ -80,6 +80,10 @@ public:
     // One S7 request with the current PDU reference; remembered in lastRequest.
     virtual bool Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
                       std::span<const uint8_t> data) = 0;
+    // The PC's acknowledgement (ROSCTR 3) of a job the PLC sent, with error class and code 00 00 before
+    // the parameter; used by the download, where the PLC asks for the pieces.
+    virtual bool SendReply(ConnectionRecord& record, std::span<const uint8_t> param,
+                           std::span<const uint8_t> data) = 0;
     // One S7 answer; takes the PDU reference from it. A PLC error fails at once (status 0x4000). With
     // answer.matchRequest, answers to other requests are taken from the line and dropped (a bounded number).
     virtual bool Receive(ConnectionRecord& record, Answer& answer) = 0;

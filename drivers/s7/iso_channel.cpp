@@ -134,13 +134,24 @@ bool IsoChannel::DisconnectAndRelease(ConnectionRecord& record) {
 
 bool IsoChannel::Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
                       std::span<const uint8_t> data) {
+    return SendPdu(record, rosctr, param, data, false);
+}
+
+bool IsoChannel::SendReply(ConnectionRecord& record, std::span<const uint8_t> param,
+                           std::span<const uint8_t> data) {
+    return SendPdu(record, s7wire::kRosctrAckData, param, data, true);
+}
+
+bool IsoChannel::SendPdu(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
+                         std::span<const uint8_t> data, bool errorBytes) {
     port_ = record.port;
     if (!CheckPending(record))
         return false;
     const auto header = s7wire::DataHeader();
     std::vector<uint8_t> tpdu(header.begin(), header.end());
-    const auto pdu = s7wire::BuildS7Pdu(rosctr, pduReference, param, data);
-    lastRequest = KeyOfRequest(rosctr, pduReference, param);
+    const auto pdu = s7wire::BuildS7Pdu(rosctr, pduReference, param, data, errorBytes);
+    if (!errorBytes)
+        lastRequest = KeyOfRequest(rosctr, pduReference, param);
     tpdu.insert(tpdu.end(), pdu.begin(), pdu.end());
     return Write(record, tpdu);
 }

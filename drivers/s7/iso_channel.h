@@ -22,10 +22,14 @@ public:
     bool PrepareStation(ConnectionRecord& record) override;
     bool Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
               std::span<const uint8_t> data) override;
+    bool SendReply(ConnectionRecord& record, std::span<const uint8_t> param,
+                   std::span<const uint8_t> data) override;
     bool Receive(ConnectionRecord& record, Answer& answer) override;
     bool StationActive(const ConnectionRecord&) const override { return false; }
 
 private:
+    bool SendPdu(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
+                 std::span<const uint8_t> data, bool errorBytes);
     bool CheckPending(ConnectionRecord& record);
     bool Connect(ConnectionRecord& record);
     bool Write(ConnectionRecord& record, const std::vector<uint8_t>& tpdu);

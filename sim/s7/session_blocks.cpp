@@ -222,7 +222,8 @@ std::vector<Pdu> Session::RequestDownload(const Pdu& request) {
         return {ErrorAck(request, error::kBadRequest)};
     }
     const Bytes* existing = plc_.Blocks().Find(*id);
-    if (plc_.Options().faults.memoryFull || !plc_.HasRoomFor(*load_length, existing ? existing->size() : 0)) {
+    if (plc_.Options().faults.memoryFull || plc_.Fragmented() ||
+        !plc_.HasRoomFor(*load_length, existing ? existing->size() : 0)) {
         return {ErrorAck(request, error::kMemoryFull)};
     }
     download_ = Download{*id, std::string(file_name.begin(), file_name.end()), *load_length, {}};
@@ -273,6 +274,18 @@ std::vector<Pdu> Session::EndDownload(const Pdu&) {
     return {};
 }
 
+namespace {
+
+// A refused insert names its function, as PLCs answer the program-invocation service.
+Pdu RefuseInsert(const Pdu& request, std::uint16_t error) {
+    Pdu answer = ErrorAck(request, error);
+    answer.rosctr = Rosctr::AckData;
+    answer.param = {0x28};
+    return answer;
+}
+
+}  // namespace
+
 Pdu Session::InsertOrDelete(const Pdu& request, Service service) {
     const auto job = ParseControl(request.param);
     if (!job) {
@@ -297,11 +310,16 @@ Pdu Session::InsertOrDelete(const Pdu& request, Service service) {
         }
         const auto passive = passive_.find(*id);
         if (passive == passive_.end()) {
-            return ErrorAck(request, error::kBlockNotFound);
+            return RefuseInsert(request, error::kBlockNotFound);
+        }
+        // The system's own functions are part of the operating system, not of the user program.
+        if (id->type == kSFC || id->type == kSFB) {
+            passive_.erase(passive);
+            return RefuseInsert(request, error::kNotSupported);
         }
         const Bytes* existing = plc_.Blocks().Find(*id);
         if (!plc_.HasRoomFor(passive->second.size(), existing ? existing->size() : 0)) {
-            return ErrorAck(request, error::kMemoryFull);
+            return RefuseInsert(request, error::kMemoryFull);
         }
         plc_.Blocks().Put(*id, std::move(passive->second));
         passive_.erase(passive);
