@@ -1,5 +1,6 @@
 #include "shell/list_view.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -101,7 +102,9 @@ void ListView::paintEvent(QPaintEvent*) {
     const int first = verticalScrollBar()->value() / LineHeight();
     const int last = (verticalScrollBar()->value() + viewport()->height()) / LineHeight() + 1;
     if (first <= 1 && last >= 1) {
-        DrawLine(painter, 1, QString::fromStdString(std::string(app::kListHeader)), Qt::black, nullptr);
+        // The header is the catalogue's, like the window's other texts; the entry lines are data.
+        const std::string header(app::kListHeader);
+        DrawLine(painter, 1, QCoreApplication::translate("Engine", header.c_str()), Qt::black, nullptr);
     }
     // Only the rows in sight are formatted: a long list repaints as fast as a short one.
     const int count = static_cast<int>(station_.entries.size());

@@ -549,6 +549,10 @@ Clear</translation>
 <context>
     <name>Engine</name>
     <message>
+        <source>Name	Adresse	Passwort	Intervall	nächster Backup	Dateiname</source>
+        <translation>Name	Address	Password	Interval	Next backup	File name</translation>
+    </message>
+    <message>
         <source>Die Escape-Taste wurde gedrückt.
  Wollen Sie wirklich Abbrechen ?
 </source>
