@@ -28,6 +28,8 @@ inline constexpr const char* kReadBlock = "%s: %-3.3s %05d lesen";
 inline constexpr const char* kPasswordRefused = "%s: Passwort von der Steuerung nicht angenommen.";
 inline constexpr const char* kBadFileSuffix =
     "%s: Dateizusatz \"%s\" der Steuerung ist kein gültiger Dateiname.";
+inline constexpr const char* kBlockLengthMismatch =
+    "%s: %-3.3s %05d: Längenangabe im Bausteinkopf passt nicht zu den gelesenen Daten.";
 inline constexpr const char* kProjectNotWritten = "%s: Projekt %s konnte nicht geschrieben werden.";
 
 }  // namespace vaultra::app::texts

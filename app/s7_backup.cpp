@@ -132,6 +132,7 @@ private:
     bool ReadDirectories(OpenConnection& connection);
     bool ReadDirectory(OpenConnection& connection, int type);
     bool UploadBlocks(OpenConnection& connection);
+    bool FailUpload(OpenConnection& connection, const std::string& text);
     bool Abort();
     int Fail(const std::string& text);
     bool StoreProject(const std::string& path, const S7Backup& procedure);
@@ -149,7 +150,8 @@ private:
 
 bool BackupRun::Allocate() {
     try {
-        blockBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(kBlockBufferSize);
+        // Zeroed, and zeroed again after each block: no byte of an earlier block can be taken for this one.
+        blockBuffer_ = std::make_unique<uint8_t[]>(kBlockBufferSize);
         presence_.assign(kPresenceEntries, 0);
         return true;
     } catch (const std::bad_alloc&) {
@@ -228,6 +230,16 @@ bool BackupRun::ReadDirectories(OpenConnection& connection) {
     return true;
 }
 
+// A block that could not be read ends the run: the PLC is started once more when the run stopped it.
+bool BackupRun::FailUpload(OpenConnection& connection, const std::string& text) {
+    ui_.StatusText(text);
+    if (station_.settings.stopPlc != 0) {
+        drivers_.S7().AGStart(&record_);
+    }
+    connection.Close();
+    return false;
+}
+
 bool BackupRun::UploadBlocks(OpenConnection& connection) {
     ui_.SetProgress(50);
     ui_.SetProgress(60);
@@ -236,7 +248,7 @@ bool BackupRun::UploadBlocks(OpenConnection& connection) {
     }
     BlockRecord block{};
     block.image = blockBuffer_.get() + kImageOffset;
-    const std::span<const uint8_t> room(block.image, kBlockBufferSize - kImageOffset);
+    const std::span<uint8_t> room(block.image, kBlockBufferSize - kImageOffset);
     for (const uint32_t item : pending_) {
         const int type = static_cast<int>(item >> 16);
         const int number = static_cast<int>(item & 0xFFFF);
@@ -245,16 +257,16 @@ bool BackupRun::UploadBlocks(OpenConnection& connection) {
         }
         ui_.StatusText(Format(texts::kReadBlock, e_.name.c_str(), kS7TypeNames[type], number));
         if (drivers_.S7().RdBst(&record_, &block, type, number) == 0) {
-            ui_.StatusText(texts::kBlockNotReadable);
-            // Started once already after the directories; a failed upload starts it once more.
-            if (station_.settings.stopPlc != 0) {
-                drivers_.S7().AGStart(&record_);
-            }
-            connection.Close();
-            return false;
+            return FailUpload(connection, texts::kBlockNotReadable);
         }
-        const std::size_t length = UploadedImageLength(block, room);
-        blocks_.emplace_back(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(length));
+        const auto length = UploadedImageLength(block, room);
+        if (!length) {
+            return FailUpload(
+                connection, Format(texts::kBlockLengthMismatch, e_.name.c_str(), kS7TypeNames[type], number));
+        }
+        const auto image = room.first(*length);
+        blocks_.emplace_back(image.begin(), image.end());
+        std::fill(image.begin(), image.end(), 0);
         ui_.StepProgress();
     }
     return true;
@@ -361,14 +373,14 @@ std::optional<std::string> S7ProjectPath(const std::string& backupDirectory, con
     return path;
 }
 
-std::size_t UploadedImageLength(const BlockRecord& block, std::span<const std::uint8_t> image) {
-    std::size_t length = block.length;
-    if (const auto header = s7project::ReadBlockHeader(image)) {
-        if (header->loadLength >= s7project::kBlockHeaderLength && header->loadLength <= image.size()) {
-            length = header->loadLength;
-        }
+std::optional<std::size_t> UploadedImageLength(const BlockRecord& block,
+                                               std::span<const std::uint8_t> image) {
+    const auto header = s7project::ReadBlockHeader(image);
+    if (!header || header->loadLength < s7project::kBlockHeaderLength || header->loadLength > image.size() ||
+        (header->loadLength & 0xFFFF) != block.length) {
+        return std::nullopt;
     }
-    return std::min(length, image.size());
+    return header->loadLength;
 }
 
 }  // namespace vaultra::app

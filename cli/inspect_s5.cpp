@@ -38,12 +38,18 @@ int InspectS5File(const std::filesystem::path& path, std::ostream& out, std::ost
         }
         return 2;
     }
-    const auto list = opened.file->BlockList();
+    size_t unlisted = 0;
+    const auto list = opened.file->BlockList(&unlisted);
     out << "S5 program file " << path.string() << ": " << list.size() << " blocks, "
         << opened.file->root().fileSectors << " sectors\n";
     out << "Block     Type  Number  Length  Header\n";
     for (const BlockKey& key : list) {
         out << BlockLine(key);
+    }
+    if (unlisted > 0) {
+        err << "vaultra-cli: " << path.string() << ": " << unlisted
+            << " documentation block(s) with a damaged name left out\n";
+        return 1;
     }
     return 0;
 }

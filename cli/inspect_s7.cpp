@@ -81,9 +81,8 @@ int InspectS7Project(const std::filesystem::path& path, std::ostream& out, std::
     s7project::ProjectFolders folders;
     s7project::ProjectInfo info;
     if (!s7project::ReadS7Project(projectFile, blocks, folders, &info)) {
-        err << "vaultra-cli: not a readable STEP 7 project (its block container table "
-               "OMBSTX/OFFLINE/BSTCNTOF.DBF is missing or damaged): "
-            << projectFile.string() << "\n";
+        err << "vaultra-cli: not a readable STEP 7 project (" << info.failure << "): " << projectFile.string()
+            << "\n";
         return 2;
     }
     out << "STEP 7 project " << projectFile.string() << "\n"

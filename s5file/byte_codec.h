@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <span>
 
+#include <vaultra/byte_order.h>
+
 namespace vaultra::qrf {
 
 // Reads fields from a byte range; a read past the end yields zeros and clears ok() for good.
@@ -27,7 +29,7 @@ public:
         if (!Need(2)) {
             return 0;
         }
-        const uint16_t value = static_cast<uint16_t>(bytes_[position_] | bytes_[position_ + 1] << 8);
+        const uint16_t value = bytes::LoadLe16(bytes_, position_);
         position_ += 2;
         return value;
     }
@@ -70,8 +72,10 @@ public:
         }
     }
     void U16(uint16_t value) {
-        U8(static_cast<uint8_t>(value & 0xFF));
-        U8(static_cast<uint8_t>(value >> 8));
+        if (Need(2)) {
+            bytes::StoreLe16(bytes_, position_, value);
+            position_ += 2;
+        }
     }
     void Bytes(std::span<const uint8_t> data) {
         if (Need(data.size())) {

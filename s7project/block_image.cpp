@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 
 namespace vaultra::s7project {
 
@@ -63,15 +63,15 @@ std::optional<BlockHeader> ReadBlockHeader(std::span<const std::uint8_t> image) 
     h.attribute = image[block_field::kAttribute];
     h.language = image[block_field::kLanguage];
     h.type = image[block_field::kType];
-    h.number = GetBe16(image, block_field::kNumber);
-    h.loadLength = GetBe32(image, block_field::kLoadLength);
-    h.securityWord = GetBe32(image, block_field::kSecurityWord);
+    h.number = bytes::LoadBe16(image, block_field::kNumber);
+    h.loadLength = bytes::LoadBe32(image, block_field::kLoadLength);
+    h.securityWord = bytes::LoadBe32(image, block_field::kSecurityWord);
     h.timestamp1 = ReadTimestamp(image, block_field::kTimestamp1);
     h.timestamp2 = ReadTimestamp(image, block_field::kTimestamp2);
-    h.ssbLength = GetBe16(image, block_field::kSsbLength);
-    h.addLength = GetBe16(image, block_field::kAddLength);
-    h.localDataLength = GetBe16(image, block_field::kLocalDataLength);
-    h.codeLength = GetBe16(image, block_field::kCodeLength);
+    h.ssbLength = bytes::LoadBe16(image, block_field::kSsbLength);
+    h.addLength = bytes::LoadBe16(image, block_field::kAddLength);
+    h.localDataLength = bytes::LoadBe16(image, block_field::kLocalDataLength);
+    h.codeLength = bytes::LoadBe16(image, block_field::kCodeLength);
     return h;
 }
 
@@ -82,15 +82,15 @@ void WriteBlockHeader(const BlockHeader& h, std::span<std::uint8_t> out) {
     out[block_field::kAttribute] = h.attribute;
     out[block_field::kLanguage] = h.language;
     out[block_field::kType] = h.type;
-    PutBe16(out, block_field::kNumber, h.number);
-    PutBe32(out, block_field::kLoadLength, h.loadLength);
-    PutBe32(out, block_field::kSecurityWord, h.securityWord);
+    bytes::StoreBe16(out, block_field::kNumber, h.number);
+    bytes::StoreBe32(out, block_field::kLoadLength, h.loadLength);
+    bytes::StoreBe32(out, block_field::kSecurityWord, h.securityWord);
     std::copy(h.timestamp1.begin(), h.timestamp1.end(), out.begin() + block_field::kTimestamp1);
     std::copy(h.timestamp2.begin(), h.timestamp2.end(), out.begin() + block_field::kTimestamp2);
-    PutBe16(out, block_field::kSsbLength, h.ssbLength);
-    PutBe16(out, block_field::kAddLength, h.addLength);
-    PutBe16(out, block_field::kLocalDataLength, h.localDataLength);
-    PutBe16(out, block_field::kCodeLength, h.codeLength);
+    bytes::StoreBe16(out, block_field::kSsbLength, h.ssbLength);
+    bytes::StoreBe16(out, block_field::kAddLength, h.addLength);
+    bytes::StoreBe16(out, block_field::kLocalDataLength, h.localDataLength);
+    bytes::StoreBe16(out, block_field::kCodeLength, h.codeLength);
 }
 
 std::optional<BlockParts> SplitBlockParts(std::span<const std::uint8_t> image) {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 
 namespace vaultra::s7project {
 
@@ -145,10 +145,10 @@ std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page) {
     std::vector<std::uint8_t> bytes(kMdxPageBytes, 0);
     const std::size_t count = std::min(page.entries.size(), kEntriesPerPage);
     const std::size_t keys = page.interior && count > 0 ? count - 1 : count;
-    PutLe32(bytes, 0, static_cast<std::uint32_t>(keys));
+    bytes::StoreLe32(bytes, 0, static_cast<std::uint32_t>(keys));
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t at = kPageHeadLength + i * kIndexItemLength;
-        PutLe32(bytes, at, page.entries[i].number);
+        bytes::StoreLe32(bytes, at, page.entries[i].number);
         std::copy(page.entries[i].key.begin(), page.entries[i].key.end(),
                   bytes.begin() + static_cast<std::ptrdiff_t>(at + 4));
     }
@@ -158,13 +158,14 @@ std::vector<std::uint8_t> EncodeIndexPage(const IndexPage& page) {
 std::vector<std::uint8_t> EncodeTagHeaderPage(std::uint32_t rootBlock, char keyType, bool unique,
                                               std::string_view expression, std::size_t keyLength) {
     std::vector<std::uint8_t> page(kTagHeaderPageLength, 0);
-    PutLe32(page, 0, rootBlock);
+    bytes::StoreLe32(page, 0, rootBlock);
     page[8] = unique ? 0x50 : 0x10;
     page[9] = static_cast<std::uint8_t>(keyType);
-    PutLe16(page, 12, static_cast<std::uint16_t>(keyLength));
-    PutLe16(page, 14, static_cast<std::uint16_t>((kMdxPageBytes - kPageHeadLength) / kIndexItemLength));
-    PutLe16(page, 18, static_cast<std::uint16_t>(kIndexItemLength));
-    PutLe16(page, 20, unique ? 11 : 3);
+    bytes::StoreLe16(page, 12, static_cast<std::uint16_t>(keyLength));
+    bytes::StoreLe16(page, 14,
+                     static_cast<std::uint16_t>((kMdxPageBytes - kPageHeadLength) / kIndexItemLength));
+    bytes::StoreLe16(page, 18, static_cast<std::uint16_t>(kIndexItemLength));
+    bytes::StoreLe16(page, 20, unique ? 11 : 3);
     page[23] = unique ? 0x40 : 0x00;
     const std::size_t n = std::min(expression.size(), kExpressionLength);
     std::copy_n(expression.begin(), n, page.begin() + kExpressionOffset);
@@ -178,9 +179,9 @@ bool ParseTagHeaderPage(std::span<const std::uint8_t> page, TagDefinition& tag) 
         return false;
     }
     tag.keyType = static_cast<char>(page[9]);
-    tag.keyLength = GetLe16(page, 12);
+    tag.keyLength = bytes::LoadLe16(page, 12);
     if ((tag.keyType != 'C' && tag.keyType != 'N') || tag.keyLength == 0 || tag.keyLength > kIndexKeyLength ||
-        GetLe16(page, 18) != kIndexItemLength) {
+        bytes::LoadLe16(page, 18) != kIndexItemLength) {
         return false;
     }
     const auto text = page.subspan(kExpressionOffset, kExpressionLength);

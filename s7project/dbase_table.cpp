@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <ctime>
 #include <mutex>
+#include <string>
 #include <system_error>
+#include <unordered_map>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/dbase_index.h"
 #include "s7project/path_case.h"
 
@@ -22,9 +24,6 @@ constexpr std::array<std::uint8_t, 4> kMemoMark{0xFF, 0xFF, 0x08, 0x00};
 constexpr std::size_t kMemoHeadLength = 8;
 constexpr std::size_t kMdxBlockLength = 512;
 constexpr std::size_t kTagHeaderPageBytes = 1022;
-constexpr std::ios::openmode kUpdate = std::ios::in | std::ios::out | std::ios::binary;
-constexpr std::ios::openmode kCreate = kUpdate | std::ios::trunc;
-constexpr std::ios::openmode kReadOnly = std::ios::in | std::ios::binary;
 
 // X.DBF -> X.DBT, X.DBF -> X.MDX, following the case of the table's extension.
 std::filesystem::path SiblingPath(const std::filesystem::path& table, std::string_view upperTail) {
@@ -46,46 +45,45 @@ std::array<std::uint8_t, 8> BaseName8(const std::filesystem::path& path) {
     return name;
 }
 
-bool OpenStream(std::fstream& stream, const std::filesystem::path& path, bool& writable) {
-    stream.open(path, kUpdate);
-    writable = stream.is_open();
+using FileSlot = std::unique_ptr<ProjectFile>;
+
+bool OpenStream(ProjectIo& io, FileSlot& file, const std::filesystem::path& path, bool& writable) {
+    file = io.Open(path, FileMode::kUpdate);
+    writable = file != nullptr;
     if (!writable) {
-        stream.clear();
-        stream.open(path, kReadOnly);
+        file = io.Open(path, FileMode::kRead);
     }
-    return stream.is_open();
+    return file != nullptr;
 }
 
-std::uint64_t StreamSize(std::fstream& stream) {
-    stream.clear();
-    stream.seekg(0, std::ios::end);
-    const auto end = stream.tellg();
-    return end < 0 ? 0 : static_cast<std::uint64_t>(end);
+std::uint64_t StreamSize(FileSlot& file) {
+    return file ? file->Size() : 0;
 }
 
-bool ReadAt(std::fstream& stream, std::uint64_t offset, std::span<std::uint8_t> out) {
-    stream.clear();
-    stream.seekg(static_cast<std::streamoff>(offset));
-    stream.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    const bool whole = stream.gcount() == static_cast<std::streamsize>(out.size());
-    stream.clear();
-    return whole;
+bool ReadAt(FileSlot& file, std::uint64_t offset, std::span<std::uint8_t> out) {
+    return file && file->ReadAt(offset, out) == out.size();
 }
 
-bool WriteAt(std::fstream& stream, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    stream.seekp(static_cast<std::streamoff>(offset));
-    stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(stream);
+bool WriteAt(FileSlot& file, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    return file && file->WriteAt(offset, bytes);
 }
 
-bool FlushAndClose(std::fstream& stream) {
-    if (!stream.is_open()) {
+bool FlushAndClose(FileSlot& file) {
+    if (!file) {
         return true;
     }
-    stream.flush();
-    const bool good = static_cast<bool>(stream);
-    stream.close();
-    return good && !stream.fail();
+    const bool ok = file->Close();
+    file.reset();
+    return ok;
+}
+
+// A number as right-aligned decimal text filling the field (a memo field's block number).
+void PutRightAligned(std::span<std::uint8_t> field, std::uint32_t value) {
+    const std::string text = std::to_string(value);
+    std::fill(field.begin(), field.end(), ' ');
+    const std::size_t n = std::min(text.size(), field.size());
+    std::copy(text.end() - static_cast<std::ptrdiff_t>(n), text.end(),
+              field.end() - static_cast<std::ptrdiff_t>(n));
 }
 
 void PutDate(std::span<std::uint8_t> bytes, std::size_t at, const TableDate& d) {
@@ -108,7 +106,9 @@ TableDate LocalToday() {
             static_cast<std::uint8_t>(tm->tm_mday)};
 }
 
-CDBASEDatei::CDBASEDatei(DateSource today) : today_(std::move(today)) {}
+CDBASEDatei::CDBASEDatei(DateSource today) : today_(std::move(today)), io_(&SystemProjectIo()) {}
+
+CDBASEDatei::CDBASEDatei(ProjectIo& io, DateSource today) : today_(std::move(today)), io_(&io) {}
 
 CDBASEDatei::~CDBASEDatei() {
     CloseTable();
@@ -134,15 +134,15 @@ void CDBASEDatei::FillTableHeader(std::uint8_t version, bool productionIndex) {
     prefix_.assign(kDbfHeaderLength + kDbfDescriptorLength * fieldCount_ + 1, 0);
     prefix_[0] = version;
     PutDate(prefix_, 1, today_());
-    PutLe16(prefix_, 8, static_cast<std::uint16_t>(prefix_.size()));
-    PutLe16(prefix_, 10, static_cast<std::uint16_t>(recordLength_));
+    bytes::StoreLe16(prefix_, 8, static_cast<std::uint16_t>(prefix_.size()));
+    bytes::StoreLe16(prefix_, 10, static_cast<std::uint16_t>(recordLength_));
     prefix_[28] = productionIndex ? 1 : 0;
     for (std::size_t i = 0; i < fieldCount_; ++i) {
         auto d =
             std::span(prefix_).subspan(kDbfHeaderLength + kDbfDescriptorLength * i, kDbfDescriptorLength);
         std::copy(fields_[i].name.begin(), fields_[i].name.end(), d.begin());
         d[11] = static_cast<std::uint8_t>(fields_[i].type);
-        PutLe16(d, 16, static_cast<std::uint16_t>(fields_[i].length));
+        bytes::StoreLe16(d, 16, static_cast<std::uint16_t>(fields_[i].length));
         d[31] = (i == 0 && fields_[i].name.starts_with("ID")) ? 1 : 0;
     }
     prefix_.back() = kHeaderTerminator;
@@ -161,8 +161,8 @@ bool CDBASEDatei::CreateTable(const std::filesystem::path& path, unsigned flags)
         f.offset = recordLength_ - 1;
         recordLength_ += f.length;
     }
-    table_.open(path, kCreate);
-    if (!table_.is_open()) {
+    table_ = io_->Open(path, FileMode::kCreate);
+    if (!table_) {
         return false;
     }
     tablePath_ = path;
@@ -173,22 +173,17 @@ bool CDBASEDatei::CreateTable(const std::filesystem::path& path, unsigned flags)
     data_.clear();
     current_ = 0;
     if (withMemo) {
-        memo_.open(SiblingPath(path, "T"), kCreate);
-        memoOpen_ = memo_.is_open();
+        memoPath_ = SiblingPath(path, "T");
+        memo_ = io_->Open(memoPath_, FileMode::kCreate);
+        memoOpen_ = memo_ != nullptr;
         failed_ = failed_ || !memoOpen_;
-        memoHeader_ = {};
-        PutLe32(memoHeader_, 0, 1);
-        const auto base = BaseName8(path);
-        std::copy(base.begin(), base.end(), memoHeader_.begin() + 8);
-        memoHeader_[18] = 0x02;
-        memoHeader_[19] = 0x01;
-        PutLe32(memoHeader_, 20, kMemoBlockLength);
+        ResetMemoHeader();
         failed_ = failed_ || (memoOpen_ && !WriteAt(memo_, 0, memoHeader_));
         memoFileSize_ = kMemoBlockLength;
     }
     if ((flags & kCreateIndexFile) != 0) {
-        index_.open(SiblingPath(path, "MDX"), kCreate);
-        indexOpen_ = index_.is_open();
+        index_ = io_->Open(SiblingPath(path, "MDX"), FileMode::kCreate);
+        indexOpen_ = index_ != nullptr;
         failed_ = failed_ || !indexOpen_;
     }
     MarkModified();
@@ -197,8 +192,8 @@ bool CDBASEDatei::CreateTable(const std::filesystem::path& path, unsigned flags)
 
 bool CDBASEDatei::CreateIndexHeader(const std::filesystem::path& tablePath) {
     if (!indexOpen_) {
-        index_.open(SiblingPath(tablePath, "MDX"), kCreate);
-        indexOpen_ = index_.is_open();
+        index_ = io_->Open(SiblingPath(tablePath, "MDX"), FileMode::kCreate);
+        indexOpen_ = index_ != nullptr;
         if (!indexOpen_) {
             failed_ = true;
             return false;
@@ -210,12 +205,12 @@ bool CDBASEDatei::CreateIndexHeader(const std::filesystem::path& tablePath) {
     PutDate(mdxHeader_, 1, today);
     const auto name = BaseName8(SiblingPath(tablePath, "MDX"));
     std::copy(name.begin(), name.end(), mdxHeader_.begin() + 4);
-    PutLe16(mdxHeader_, 20, kBlocksPerPage);
-    PutLe16(mdxHeader_, 22, kMdxPageLength);
+    bytes::StoreLe16(mdxHeader_, 20, kBlocksPerPage);
+    bytes::StoreLe16(mdxHeader_, 22, kMdxPageLength);
     mdxHeader_[24] = 1;
     mdxHeader_[25] = 48;
     mdxHeader_[26] = kMdxTagEntryLength;
-    PutLe32(mdxHeader_, 32, 2);
+    bytes::StoreLe32(mdxHeader_, 32, 2);
     PutDate(mdxHeader_, 44, today);
     mdxHeader_[529] = 1;
     tagTable_ = {};
@@ -231,7 +226,7 @@ bool CDBASEDatei::WriteMdxHeaderAndTags() {
 
 bool CDBASEDatei::AddTag(std::string_view tagName, char keyType, bool unique, std::string_view expression,
                          std::size_t keyLength) {
-    const std::uint32_t i = GetLe32(mdxHeader_, 28);
+    const std::uint32_t i = bytes::LoadLe32(mdxHeader_, 28);
     if (!indexOpen_ || i >= kMdxTagSlotsWritten || tagName.empty() || tagName.size() > 11 ||
         keyLength > kIndexKeyLength) {
         return false;
@@ -239,7 +234,7 @@ bool CDBASEDatei::AddTag(std::string_view tagName, char keyType, bool unique, st
     const std::uint32_t headerBlock = 4 * (i + 1);
     auto entry = std::span(tagTable_).subspan(i * kMdxTagEntryLength, kMdxTagEntryLength);
     std::fill(entry.begin(), entry.end(), 0);
-    PutLe32(entry, 0, headerBlock);
+    bytes::StoreLe32(entry, 0, headerBlock);
     std::copy(tagName.begin(), tagName.end(), entry.begin() + 4);
     entry[15] = 0x10;
     entry[18] = static_cast<std::uint8_t>(i);
@@ -252,8 +247,8 @@ bool CDBASEDatei::AddTag(std::string_view tagName, char keyType, bool unique, st
     const std::vector<std::uint8_t> emptyRoot(kMdxPageLength, 0);
     bool ok = WriteAt(index_, std::uint64_t{headerBlock} * kMdxBlockLength, page) &&
               WriteAt(index_, std::uint64_t{headerBlock + 2} * kMdxBlockLength, emptyRoot);
-    PutLe32(mdxHeader_, 28, i + 1);
-    PutLe32(mdxHeader_, 32, 4 + 4 * (i + 1));
+    bytes::StoreLe32(mdxHeader_, 28, i + 1);
+    bytes::StoreLe32(mdxHeader_, 32, 4 + 4 * (i + 1));
     MarkModified();
     ok = WriteMdxHeaderAndTags() && ok;
     failed_ = failed_ || !ok;
@@ -267,12 +262,11 @@ bool CDBASEDatei::OpenTable(const std::filesystem::path& requested) {
         CloseTable();
     }
     const std::filesystem::path path = ResolveIgnoringCase(requested);
-    if (!OpenStream(table_, path, tableWritable_)) {
-        table_.clear();
+    if (!OpenStream(*io_, table_, path, tableWritable_)) {
         return false;
     }
     if (!ReadTableFile(path)) {
-        table_.close();
+        table_.reset();
         ResetState();
         return false;
     }
@@ -294,7 +288,7 @@ bool CDBASEDatei::ReadTableFile(const std::filesystem::path&) {
     if (!ReadAt(table_, 0, file) || !ParseDescriptors(file)) {
         return false;
     }
-    const std::size_t headerLength = GetLe16(file, 8);
+    const std::size_t headerLength = bytes::LoadLe16(file, 8);
     prefix_.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(headerLength));
     data_.assign(file.begin() + static_cast<std::ptrdiff_t>(headerLength), file.end());
     return true;
@@ -303,7 +297,7 @@ bool CDBASEDatei::ReadTableFile(const std::filesystem::path&) {
 // Descriptors until 0x0D, 64 descriptors or the end of the header; the lengths in the header must agree
 // with them and with the file.
 bool CDBASEDatei::ParseDescriptors(const std::vector<std::uint8_t>& file) {
-    const std::size_t headerLength = GetLe16(file, 8);
+    const std::size_t headerLength = bytes::LoadLe16(file, 8);
     if (headerLength > file.size() || headerLength < kDbfHeaderLength + 1) {
         return false;
     }
@@ -319,41 +313,55 @@ bool CDBASEDatei::ParseDescriptors(const std::vector<std::uint8_t>& file) {
         Field f;
         f.name.assign(d.begin(), std::find(d.begin(), d.begin() + kMaxFieldNameLength + 1, 0));
         f.type = static_cast<char>(d[11]);
-        f.length = f.type == 'C' ? GetLe16(d, 16) : d[16];
+        f.length = f.type == 'C' ? bytes::LoadLe16(d, 16) : d[16];
         f.offset = recordLength_ - 1;
         recordLength_ += f.length;
         fields_.push_back(std::move(f));
     }
     fieldCount_ = fields_.size();
-    const std::size_t declaredRecordLength = GetLe16(file, 10);
+    const std::size_t declaredRecordLength = bytes::LoadLe16(file, 10);
     return fieldCount_ > 0 && headerLength >= kDbfHeaderLength + kDbfDescriptorLength * fieldCount_ + 1 &&
            (declaredRecordLength == 0 || declaredRecordLength == recordLength_);
 }
 
 void CDBASEDatei::OpenMemoFile(const std::filesystem::path& path) {
+    memoPath_ = path;
     bool writable = false;
-    memoOpen_ = OpenStream(memo_, path, writable);
+    memoOpen_ = OpenStream(*io_, memo_, path, writable);
     if (!memoOpen_) {
-        memo_.clear();
         return;
     }
     memoFileSize_ = StreamSize(memo_);
     if (!ReadAt(memo_, 0, memoHeader_)) {
-        memoHeader_ = {};
-        PutLe32(memoHeader_, 0, 1);
-        const auto base = BaseName8(tablePath_);
-        std::copy(base.begin(), base.end(), memoHeader_.begin() + 8);
-        memoHeader_[18] = 0x02;
-        memoHeader_[19] = 0x01;
-        PutLe32(memoHeader_, 20, kMemoBlockLength);
+        ResetMemoHeader();
     }
+}
+
+void CDBASEDatei::ResetMemoHeader() {
+    memoHeader_ = {};
+    bytes::StoreLe32(memoHeader_, 0, 1);
+    const auto base = BaseName8(tablePath_);
+    std::copy(base.begin(), base.end(), memoHeader_.begin() + 8);
+    memoHeader_[18] = 0x02;
+    memoHeader_[19] = 0x01;
+    bytes::StoreLe32(memoHeader_, 20, kMemoBlockLength);
+}
+
+bool CDBASEDatei::CreateMissingMemoFile() {
+    if (!tableOpen_ || memoOpen_) {
+        return tableOpen_;
+    }
+    if (!tableWritable_ || memoPath_.empty()) {
+        return false;
+    }
+    ResetMemoHeader();
+    return RestartMemoFile();
 }
 
 void CDBASEDatei::OpenIndexFile(const std::filesystem::path& path) {
     bool writable = false;
-    indexOpen_ = OpenStream(index_, path, writable);
+    indexOpen_ = OpenStream(*io_, index_, path, writable);
     if (!indexOpen_) {
-        index_.clear();
         return;
     }
     mdxHeader_ = {};
@@ -408,6 +416,7 @@ void CDBASEDatei::ResetState() {
     fieldCount_ = 0;
     fields_.clear();
     tablePath_.clear();
+    memoPath_.clear();
     tableOpen_ = memoOpen_ = indexOpen_ = tableWritable_ = false;
     failed_ = modified_ = false;
     prefix_.clear();
@@ -431,7 +440,7 @@ bool CDBASEDatei::AppendRecord() {
     data_.resize(slot * recordLength_);
     data_.push_back(kRecordLive);
     data_.resize(data_.size() + recordLength_ - 1, 0);
-    PutLe32(prefix_, 4, GetLe32(prefix_, 4) + 1);
+    bytes::StoreLe32(prefix_, 4, bytes::LoadLe32(prefix_, 4) + 1);
     StampDate();
     current_ = static_cast<std::uint32_t>(slot);
     MarkModified();
@@ -571,7 +580,7 @@ char CDBASEDatei::FieldType(std::size_t field) const {
 }
 
 std::uint32_t CDBASEDatei::RecordCount() const {
-    return tableOpen_ ? GetLe32(prefix_, 4) : 0;
+    return tableOpen_ ? bytes::LoadLe32(prefix_, 4) : 0;
 }
 
 // ---- memos ----
@@ -592,7 +601,7 @@ std::uint32_t CDBASEDatei::StoreMemo(std::span<const std::uint8_t> data, std::ui
     // A header whose free block lies inside the file (damaged, or written by a careless program) must
     // not make a new memo overwrite the ones already there.
     const std::uint64_t blocksInFile = (memoFileSize_ + kMemoBlockLength - 1) / kMemoBlockLength;
-    const std::uint64_t first = std::max<std::uint64_t>({GetLe32(memoHeader_, 0), 1, blocksInFile});
+    const std::uint64_t first = std::max<std::uint64_t>({bytes::LoadLe32(memoHeader_, 0), 1, blocksInFile});
     if (first > 0xFFFFFFFFU / 2) {
         failed_ = true;
         return 0;
@@ -602,7 +611,7 @@ std::uint32_t CDBASEDatei::StoreMemo(std::span<const std::uint8_t> data, std::ui
     const std::uint64_t padded = (total + kMemoBlockLength - 1) / kMemoBlockLength * kMemoBlockLength;
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(padded), 0);
     std::copy(kMemoMark.begin(), kMemoMark.end(), bytes.begin());
-    PutLe32(bytes, 4, static_cast<std::uint32_t>(total));
+    bytes::StoreLe32(bytes, 4, static_cast<std::uint32_t>(total));
     std::copy(data.begin(), data.end(), bytes.begin() + kMemoHeadLength);
     const std::uint64_t offset = std::uint64_t{block} * kMemoBlockLength;
     MarkModified();
@@ -611,7 +620,7 @@ std::uint32_t CDBASEDatei::StoreMemo(std::span<const std::uint8_t> data, std::ui
         return 0;
     }
     memoFileSize_ = std::max(memoFileSize_, offset + padded);
-    PutLe32(memoHeader_, 0, static_cast<std::uint32_t>(block + total / kMemoBlockLength + 1));
+    bytes::StoreLe32(memoHeader_, 0, static_cast<std::uint32_t>(block + total / kMemoBlockLength + 1));
     return block;
 }
 
@@ -626,7 +635,7 @@ std::optional<std::pair<std::uint32_t, std::uint32_t>> CDBASEDatei::MemoExtent(s
         !std::equal(kMemoMark.begin(), kMemoMark.end(), head.begin())) {
         return std::nullopt;
     }
-    const std::uint32_t total = GetLe32(head, 4);
+    const std::uint32_t total = bytes::LoadLe32(head, 4);
     if (total < kMemoHeadLength || offset + total > memoFileSize_) {
         return std::nullopt;
     }
@@ -650,16 +659,86 @@ std::uint32_t CDBASEDatei::MemoLength(std::uint32_t block) {
     return extent ? extent->second : 0;
 }
 
+// ---- memo compaction ----
+
+// Memo blocks the records refer to, each once, in record and field order.
+std::vector<std::uint32_t> CDBASEDatei::MemoReferences(std::span<const std::size_t> memoFields) const {
+    std::vector<std::uint32_t> blocks;
+    for (std::size_t r = 0; r < RecordSlots() && !IsEndMarker(static_cast<std::uint32_t>(r)); ++r) {
+        for (const std::size_t f : memoFields) {
+            const std::uint64_t block = LeadingNumber(FieldText(static_cast<std::uint32_t>(r), f));
+            if (block != 0 && block <= 0xFFFFFFFFU &&
+                std::find(blocks.begin(), blocks.end(), block) == blocks.end()) {
+                blocks.push_back(static_cast<std::uint32_t>(block));
+            }
+        }
+    }
+    return blocks;
+}
+
+// Truncates the memo file to its header; the next memo goes to block 1.
+bool CDBASEDatei::RestartMemoFile() {
+    memo_ = io_->Open(memoPath_, FileMode::kCreate);
+    memoOpen_ = memo_ != nullptr;
+    bytes::StoreLe32(memoHeader_, 0, 1);
+    memoFileSize_ = kMemoBlockLength;
+    MarkModified();
+    return memoOpen_ && WriteAt(memo_, 0, memoHeader_);
+}
+
+bool CDBASEDatei::CompactMemos() {
+    if (!tableOpen_ || !memoOpen_) {
+        return tableOpen_;
+    }
+    std::vector<std::size_t> memoFields;
+    for (std::size_t i = 0; i < fieldCount_; ++i) {
+        if (fields_[i].type == 'M') {
+            memoFields.push_back(i);
+        }
+    }
+    const auto blocks = MemoReferences(memoFields);
+    std::vector<std::optional<std::vector<std::uint8_t>>> memos;
+    memos.reserve(blocks.size());
+    for (const std::uint32_t block : blocks) {
+        memos.push_back(ReadMemo(block));
+    }
+    if (!tableWritable_ || !RestartMemoFile()) {
+        failed_ = true;
+        return false;
+    }
+    std::unordered_map<std::uint32_t, std::uint32_t> moved;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const bool usable = memos[i] && !memos[i]->empty();
+        const std::uint32_t block = usable ? WriteMemo(*memos[i]) : 0;
+        if (usable && block == 0) {
+            return false;  // WriteMemo marked the table failed
+        }
+        moved.emplace(blocks[i], block);
+    }
+    for (std::size_t r = 0; r < RecordSlots() && !IsEndMarker(static_cast<std::uint32_t>(r)); ++r) {
+        for (const std::size_t f : memoFields) {
+            const std::uint64_t block = LeadingNumber(FieldText(static_cast<std::uint32_t>(r), f));
+            const auto found =
+                block <= 0xFFFFFFFFU ? moved.find(static_cast<std::uint32_t>(block)) : moved.end();
+            if (found != moved.end()) {
+                PutRightAligned(
+                    std::span(data_).subspan(r * recordLength_ + 1 + fields_[f].offset, fields_[f].length),
+                    found->second);
+            }
+        }
+    }
+    return !failed_;
+}
+
 // ---- index rebuild ----
 
 bool CDBASEDatei::RebuildIndexes() {
-    table_.flush();
-    const std::uint32_t tags = std::min<std::uint32_t>(GetLe32(mdxHeader_, 28), kMdxTagSlotsWritten);
+    const std::uint32_t tags = std::min<std::uint32_t>(bytes::LoadLe32(mdxHeader_, 28), kMdxTagSlotsWritten);
     nextIndexBlock_ = 4 + 4 * tags;
     bool ok = true;
     bool rebuilt = false;
     for (std::uint32_t i = 0; i < tags; ++i) {
-        const std::uint32_t headerBlock = GetLe32(tagTable_, i * kMdxTagEntryLength);
+        const std::uint32_t headerBlock = bytes::LoadLe32(tagTable_, i * kMdxTagEntryLength);
         std::vector<std::uint8_t> page(kTagHeaderPageBytes);
         TagDefinition tag;
         // Tags laid out differently (by another program) are left as they are.
@@ -691,7 +770,7 @@ bool CDBASEDatei::RebuildIndexes() {
         }
         SortIndexEntries(entries, tag.keyType == 'N');
         rebuilt = true;
-        for (const auto& p : BuildIndexTree(entries, GetLe32(page, 0), nextIndexBlock_)) {
+        for (const auto& p : BuildIndexTree(entries, bytes::LoadLe32(page, 0), nextIndexBlock_)) {
             ok = WriteAt(index_, std::uint64_t{p.block} * kMdxBlockLength, EncodeIndexPage(p)) && ok;
         }
     }
@@ -700,7 +779,7 @@ bool CDBASEDatei::RebuildIndexes() {
     if (!rebuilt) {
         return ok;
     }
-    PutLe32(mdxHeader_, 32, nextIndexBlock_);
+    bytes::StoreLe32(mdxHeader_, 32, nextIndexBlock_);
     return WriteAt(index_, 0, mdxHeader_) && ok;
 }
 

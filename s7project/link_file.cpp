@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/path_case.h"
 
 namespace vaultra::s7project {
@@ -13,15 +13,9 @@ namespace {
 constexpr std::string_view kMagic = "KNIL";
 constexpr std::size_t kPageHeadLength = 16;
 constexpr std::size_t kEntryLength = 24;
-constexpr std::ios::openmode kUpdate = std::ios::in | std::ios::out | std::ios::binary;
 
-std::size_t ReadSome(std::fstream& file, std::uint64_t offset, std::span<std::uint8_t> out) {
-    file.clear();
-    file.seekg(static_cast<std::streamoff>(offset));
-    file.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    const auto n = static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0));
-    file.clear();
-    return n;
+std::size_t ReadSome(ProjectFile& file, std::uint64_t offset, std::span<std::uint8_t> out) {
+    return file.ReadAt(offset, out);
 }
 
 }  // namespace
@@ -34,21 +28,19 @@ bool CLinkDatei::OpenLinkFile(const std::filesystem::path& requested) {
     CloseLinkFile();
     const auto path = ResolveIgnoringCase(requested);
     pages_.clear();
-    file_.open(path, kUpdate);
-    writable_ = file_.is_open();
+    position_ = 0;
+    file_ = io_->Open(path, FileMode::kUpdate);
+    writable_ = file_ != nullptr;
     if (!writable_) {
-        file_.clear();
-        file_.open(path, std::ios::in | std::ios::binary);
+        file_ = io_->Open(path, FileMode::kRead);
     }
-    if (!file_.is_open()) {
-        file_.clear();
+    if (!file_) {
         std::error_code ec;
         if (std::filesystem::exists(path, ec)) {
             return false;
         }
-        file_.open(path, kUpdate | std::ios::trunc);
-        if (!file_.is_open()) {
-            file_.clear();
+        file_ = io_->Open(path, FileMode::kCreate);
+        if (!file_) {
             return false;
         }
         writable_ = open_ = modified_ = true;
@@ -58,14 +50,14 @@ bool CLinkDatei::OpenLinkFile(const std::filesystem::path& requested) {
     open_ = true;
     std::vector<std::uint8_t> header(kLinkUnit, 0);
     const bool headerRead =
-        ReadSome(file_, 0, header) == kLinkUnit && std::equal(kMagic.begin(), kMagic.end(), header.begin());
-    const std::uint32_t firstPage = headerRead ? GetLe32(header, 8) : kLinkUnit;
-    const std::uint32_t end = headerRead ? GetLe32(header, 16) : 2 * kLinkUnit;
+        ReadSome(*file_, 0, header) == kLinkUnit && std::equal(kMagic.begin(), kMagic.end(), header.begin());
+    const std::uint32_t firstPage = headerRead ? bytes::LoadLe32(header, 8) : kLinkUnit;
+    const std::uint32_t end = headerRead ? bytes::LoadLe32(header, 16) : 2 * kLinkUnit;
     const std::size_t pageCount =
         end > firstPage ? std::min<std::size_t>(kLinkMaxPages, (end - firstPage) / kLinkUnit + 1) : 1;
     for (std::size_t i = 0; i < pageCount; ++i) {
         std::vector<std::uint8_t> page(kLinkUnit, 0);
-        ReadSome(file_, std::uint64_t{firstPage} + i * kLinkUnit, page);
+        ReadSome(*file_, std::uint64_t{firstPage} + i * kLinkUnit, page);
         DecodePage(page, i == 0);
     }
     if (pages_.empty()) {
@@ -76,7 +68,7 @@ bool CLinkDatei::OpenLinkFile(const std::filesystem::path& requested) {
 
 // Own entry count of a page: the first page carries the count of the whole file, and pages fill in order.
 void CLinkDatei::DecodePage(std::span<const std::uint8_t> bytes, bool first) {
-    const std::uint32_t declared = GetLe32(bytes, 8);
+    const std::uint32_t declared = bytes::LoadLe32(bytes, 8);
     const std::size_t count = std::min<std::size_t>(declared, kLinkEntriesPerPage);
     if (!first && count == 0) {
         return;
@@ -85,7 +77,7 @@ void CLinkDatei::DecodePage(std::span<const std::uint8_t> bytes, bool first) {
     for (std::size_t slot = 0; slot < count; ++slot) {
         LinkEntry e{};
         for (std::size_t w = 0; w < e.size(); ++w) {
-            e[w] = GetLe32(bytes, kPageHeadLength + slot * kEntryLength + w * 4);
+            e[w] = bytes::LoadLe32(bytes, kPageHeadLength + slot * kEntryLength + w * 4);
         }
         page.entries.push_back(e);
     }
@@ -119,9 +111,9 @@ bool CLinkDatei::AddLink(const LinkEntry& given, std::uint32_t targetNumber) {
 std::vector<std::uint8_t> CLinkDatei::EncodeHeader() const {
     std::vector<std::uint8_t> header(kLinkUnit, 0);
     std::copy(kMagic.begin(), kMagic.end(), header.begin());
-    PutLe32(header, 4, 1);
-    PutLe32(header, 8, kLinkUnit);
-    PutLe32(header, 16, static_cast<std::uint32_t>(kLinkUnit * (1 + pages_.size())));
+    bytes::StoreLe32(header, 4, 1);
+    bytes::StoreLe32(header, 8, kLinkUnit);
+    bytes::StoreLe32(header, 16, static_cast<std::uint32_t>(kLinkUnit * (1 + pages_.size())));
     return header;
 }
 
@@ -135,14 +127,14 @@ std::vector<std::uint8_t> CLinkDatei::EncodePage(std::size_t index) const {
             count += p.entries.size();
         }
     }
-    PutLe32(page, 0, kLinkUnit);
-    PutLe32(page, 8, static_cast<std::uint32_t>(count));
+    bytes::StoreLe32(page, 0, kLinkUnit);
+    bytes::StoreLe32(page, 8, static_cast<std::uint32_t>(count));
     const bool last = index + 1 == pages_.size();
-    PutLe32(page, 12, last ? 0 : static_cast<std::uint32_t>(kLinkUnit * (index + 2)));
+    bytes::StoreLe32(page, 12, last ? 0 : static_cast<std::uint32_t>(kLinkUnit * (index + 2)));
     const auto& entries = pages_[index].entries;
     for (std::size_t slot = 0; slot < entries.size(); ++slot) {
         for (std::size_t w = 0; w < entries[slot].size(); ++w) {
-            PutLe32(page, kPageHeadLength + slot * kEntryLength + w * 4, entries[slot][w]);
+            bytes::StoreLe32(page, kPageHeadLength + slot * kEntryLength + w * 4, entries[slot][w]);
         }
     }
     return page;
@@ -160,15 +152,10 @@ bool CLinkDatei::CloseLinkFile() {
             const auto page = EncodePage(i);
             bytes.insert(bytes.end(), page.begin(), page.end());
         }
-        file_.clear();
-        file_.seekp(0);
-        file_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        file_.flush();
-        ok = ok && static_cast<bool>(file_);
+        ok = ok && file_->WriteAt(0, bytes);
     }
-    file_.close();
-    ok = ok && !file_.fail();
-    file_.clear();
+    ok = file_->Close() && ok;
+    file_.reset();
     open_ = writable_ = modified_ = false;
     pages_.clear();
     return ok;
@@ -178,18 +165,16 @@ bool CLinkDatei::SeekLinkFile(std::uint64_t offset) {
     if (!open_) {
         return false;
     }
-    file_.clear();
-    file_.seekg(static_cast<std::streamoff>(offset));
-    return static_cast<bool>(file_);
+    position_ = offset;
+    return true;
 }
 
 std::size_t CLinkDatei::ReadLinkBytes(std::span<std::uint8_t> buffer) {
     if (!open_) {
         return 0;
     }
-    file_.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
-    const auto n = static_cast<std::size_t>(std::max<std::streamsize>(file_.gcount(), 0));
-    file_.clear();
+    const std::size_t n = file_->ReadAt(position_, buffer);
+    position_ += n;
     return n;
 }
 

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/dbase_index.h"
 #include "s7project/dbase_table.h"
 #include "s7project/path_case.h"
@@ -57,13 +57,6 @@ std::filesystem::path FolderTable(const std::filesystem::path& sdb, const std::s
 
 std::filesystem::path PgFile(const std::filesystem::path& folder, std::uint32_t fileNumber) {
     return ResolveIgnoringCase(folder, {Hex8(fileNumber) + ".PG"});
-}
-
-bool WriteFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
 }
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
@@ -126,6 +119,8 @@ FieldValues DirectoryValues() {
 }
 
 struct SdbTables {
+    explicit SdbTables(ProjectIo& io) : io(io), directory(io), link(io), list(io) {}
+    ProjectIo& io;
     CDBASEDatei directory;
     CDBASEDatei link;
     CDBASEDatei list;
@@ -148,7 +143,7 @@ bool StoreSystemDataBlock(SdbTables& t, const SystemDataFolders& folders, std::s
     const std::uint32_t fileNumber = listedNumber != 0 && listedNumber <= 0xFFFFFFFFU
                                          ? static_cast<std::uint32_t>(listedNumber)
                                          : nextFree++;
-    bool ok = WriteFile(PgFile(folders.pgFolder, fileNumber), *file);
+    bool ok = WriteWholeFile(t.io, PgFile(folders.pgFolder, fileNumber), *file);
     ok = StoreById(t.list, fileNumber, ListValues(*h)) && ok;
     ok = StoreById(t.directory, fileNumber, DirectoryValues()) && ok;
     return ok;
@@ -165,17 +160,17 @@ std::optional<std::vector<std::uint8_t>> EncodeSystemDataFile(std::span<const st
     std::vector<std::uint8_t> file(kPgHeaderLength, 0);
     file[0] = h->language;
     file[2] = h->type;
-    PutLe16(file, 4, h->number);
+    bytes::StoreLe16(file, 4, h->number);
     file[6] = h->attribute;
     file[7] = h->version;
-    PutLe32(file, 8, h->loadLength + static_cast<std::uint32_t>(kPgLengthSurplus));
-    PutLe16(file, 12, h->codeLength);
-    PutLe16(file, 14, h->localDataLength);
-    PutLe16(file, 20, h->ssbLength);
-    PutLe16(file, 22, h->addLength);
+    bytes::StoreLe32(file, 8, h->loadLength + static_cast<std::uint32_t>(kPgLengthSurplus));
+    bytes::StoreLe16(file, 12, h->codeLength);
+    bytes::StoreLe16(file, 14, h->localDataLength);
+    bytes::StoreLe16(file, 20, h->ssbLength);
+    bytes::StoreLe16(file, 22, h->addLength);
     std::copy(h->timestamp1.begin(), h->timestamp1.end(), file.begin() + 26);
     std::copy(h->timestamp2.begin(), h->timestamp2.end(), file.begin() + 32);
-    PutLe32(file, 38, h->securityWord);
+    bytes::StoreLe32(file, 38, h->securityWord);
     const auto trailer = block.last(kBlockTrailerLength);
     std::copy(trailer.begin(), trailer.end(), file.begin() + kPgTrailerOffset);
     const auto body =
@@ -188,7 +183,7 @@ std::optional<BlockImage> DecodeSystemDataFile(std::span<const std::uint8_t> fil
     if (file.size() < kPgHeaderLength) {
         return std::nullopt;
     }
-    const std::uint32_t stored = GetLe32(file, 8);
+    const std::uint32_t stored = bytes::LoadLe32(file, 8);
     if (stored < kBlockHeaderLength + kBlockTrailerLength + kPgLengthSurplus || stored > kMaxPgFileLength) {
         return std::nullopt;
     }
@@ -202,15 +197,15 @@ std::optional<BlockImage> DecodeSystemDataFile(std::span<const std::uint8_t> fil
     h.attribute = file[6];
     h.language = file[0];
     h.type = file[2];
-    h.number = GetLe16(file, 4);
+    h.number = bytes::LoadLe16(file, 4);
     h.loadLength = static_cast<std::uint32_t>(loadLength);
-    h.securityWord = GetLe32(file, 38);
+    h.securityWord = bytes::LoadLe32(file, 38);
     std::copy_n(file.begin() + 26, h.timestamp1.size(), h.timestamp1.begin());
     std::copy_n(file.begin() + 32, h.timestamp2.size(), h.timestamp2.begin());
-    h.ssbLength = GetLe16(file, 20);
-    h.addLength = GetLe16(file, 22);
-    h.localDataLength = GetLe16(file, 14);
-    h.codeLength = GetLe16(file, 12);
+    h.ssbLength = bytes::LoadLe16(file, 20);
+    h.addLength = bytes::LoadLe16(file, 22);
+    h.localDataLength = bytes::LoadLe16(file, 14);
+    h.codeLength = bytes::LoadLe16(file, 12);
     BlockImage image(kBlockHeaderLength, 0);
     WriteBlockHeader(h, image);
     const auto middle = file.subspan(kPgHeaderLength, body);
@@ -220,8 +215,8 @@ std::optional<BlockImage> DecodeSystemDataFile(std::span<const std::uint8_t> fil
     return image;
 }
 
-bool WriteSystemData(const SystemDataFolders& folders, const BlockList& blocks) {
-    SdbTables t;
+bool WriteSystemData(ProjectIo& io, const SystemDataFolders& folders, const BlockList& blocks) {
+    SdbTables t(io);
     bool ok = OpenOrCreateTable(t.directory, folders.sdb / kDirectoryTable, kDirectoryFields,
                                 kCreateIndexFile, kIdTags) != TableOpening::kFailed;
     ok = OpenOrCreateTable(t.link, FolderTable(folders.sdb, folders.sdbFolder, "LINK"), kLinkFields, 0, {}) !=

@@ -9,12 +9,12 @@ std::uint8_t ByteReader::U8() {
 
 std::uint16_t ByteReader::U16() {
     const ByteView b = Take(2);
-    return b.empty() ? 0 : Load16(b, 0);
+    return b.empty() ? 0 : bytes::LoadBe16(b, 0);
 }
 
 std::uint32_t ByteReader::U32() {
     const ByteView b = Take(4);
-    return b.empty() ? 0 : Load32(b, 0);
+    return b.empty() ? 0 : bytes::LoadBe32(b, 0);
 }
 
 ByteView ByteReader::Take(std::size_t count) {

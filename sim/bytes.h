@@ -1,4 +1,4 @@
-// Byte buffers, a bounded reader and big-endian writers shared by the simulator's protocol layers.
+// Byte buffers and a bounded big-endian reader shared by the simulator's protocol layers.
 #pragma once
 
 #include <cstddef>
@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include <vaultra/byte_order.h>
 
 namespace vaultra::sim {
 
@@ -39,14 +41,6 @@ private:
 inline void Put8(Bytes& out, std::uint8_t value) {
     out.push_back(value);
 }
-inline void Put16(Bytes& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-    out.push_back(static_cast<std::uint8_t>(value));
-}
-inline void Put32(Bytes& out, std::uint32_t value) {
-    Put16(out, static_cast<std::uint16_t>(value >> 16));
-    Put16(out, static_cast<std::uint16_t>(value));
-}
 inline void Append(Bytes& out, ByteView bytes) {
     out.insert(out.end(), bytes.begin(), bytes.end());
 }
@@ -55,22 +49,6 @@ inline void AppendText(Bytes& out, std::string_view text) {
 }
 inline void AppendZeros(Bytes& out, std::size_t count) {
     out.insert(out.end(), count, 0);
-}
-
-// Big-endian field access at a fixed offset of a buffer the caller has checked to be long enough.
-inline std::uint16_t Load16(ByteView bytes, std::size_t offset) {
-    return static_cast<std::uint16_t>(bytes[offset] << 8 | bytes[offset + 1]);
-}
-inline std::uint32_t Load32(ByteView bytes, std::size_t offset) {
-    return static_cast<std::uint32_t>(Load16(bytes, offset)) << 16 | Load16(bytes, offset + 2);
-}
-inline void Store16(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16_t value) {
-    bytes[offset] = static_cast<std::uint8_t>(value >> 8);
-    bytes[offset + 1] = static_cast<std::uint8_t>(value);
-}
-inline void Store32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value) {
-    Store16(bytes, offset, static_cast<std::uint16_t>(value >> 16));
-    Store16(bytes, offset + 2, static_cast<std::uint16_t>(value));
 }
 
 // "70 70 0A ..." for logs.

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "sim/s5_command.h"
 #include "sim/s7_command.h"
 
 int main(int argc, char** argv) {
@@ -12,10 +13,15 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     vaultra::sim::S7Command s7;
     vaultra::sim::AddS7Command(app, s7);
+    vaultra::sim::S5Command s5;
+    CLI::App* s5App = vaultra::sim::AddS5Command(app, s5);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
         return app.exit(e) == 0 ? 0 : 2;
+    }
+    if (s5App->parsed()) {
+        return vaultra::sim::RunS5Command(s5);
     }
     return vaultra::sim::RunS7Command(s7);
 }

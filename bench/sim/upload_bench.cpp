@@ -25,9 +25,9 @@ s7::Program SmallDataBlocks() {
         Bytes image(kBlockSize, static_cast<std::uint8_t>(n));
         image[0] = image[1] = 0x70;
         image[5] = s7::kDB;
-        Store16(image, 6, n);
-        Store32(image, 8, kBlockSize);
-        Store16(image, 34, kBlockSize - 72);
+        bytes::StoreBe16(image, 6, n);
+        bytes::StoreBe32(image, 8, kBlockSize);
+        bytes::StoreBe16(image, 34, kBlockSize - 72);
         program.Put({s7::kDB, n}, image);
     }
     return program;
@@ -35,8 +35,8 @@ s7::Program SmallDataBlocks() {
 
 Bytes Job(const Bytes& param) {
     Bytes pdu = {0x32, 0x01, 0x00, 0x00, 0x02, 0x00};
-    Put16(pdu, static_cast<std::uint16_t>(param.size()));
-    Put16(pdu, 0);
+    bytes::AppendBe16(pdu, static_cast<std::uint16_t>(param.size()));
+    bytes::AppendBe16(pdu, 0);
     Append(pdu, param);
     return pdu;
 }
@@ -125,7 +125,7 @@ private:
             }
             packet.insert(packet.end(), chunk, chunk + read.count);
             if (packet.size() >= 4) {
-                wanted = Load16(packet, 2);
+                wanted = bytes::LoadBe16(packet, 2);
             }
         }
         return Bytes(packet.begin() + 7, packet.end());

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "drivers/s7/answer_match.h"
 #include "drivers/s7/wire/byte_reader.h"
 
 namespace vaultra::s7 {
@@ -207,6 +208,7 @@ bool AdapterChannel::Send(ConnectionRecord& record, uint8_t rosctr, std::span<co
         record.status = kStatusPort;
         return false;
     }
+    lastRequest = KeyOfRequest(rosctr, pduReference, param);
     if (!line_.SendTelegram(record, head, body))
         return false;
     Bytes confirmation;

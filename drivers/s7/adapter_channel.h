@@ -46,6 +46,7 @@ private:
     bool Disconnect(ConnectionRecord& record);
     bool SendAck(ConnectionRecord& record, uint8_t sequence);
     bool ReceiveContinuation(ConnectionRecord& record, Answer& answer);
+    bool DropAnswer(ConnectionRecord& record, const ReceivedHeader& head, const Answer& answer);
     void AdvanceSequence() { sequence_ = sequence_ == 255 ? 1 : static_cast<uint8_t>(sequence_ + 1); }
     void Bind(const ConnectionRecord& record) { line_.port = record.port; }
 

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/s7/requests.h"
 #include "drivers/s7/services.h"
 #include "drivers/s7/wire/byte_reader.h"
@@ -18,6 +20,7 @@ constexpr size_t kStartUploadParam = 18;
 constexpr size_t kUploadParam = 4;
 constexpr size_t kPieceHeader = 4;  // length, 00 FB
 constexpr size_t kBlockHeader = 36;
+constexpr size_t kLoadLengthAt = 8;  // in the block header, 32 bits
 constexpr size_t kUploadRoom = 2048;
 constexpr size_t kLengthDigitsAt = 11;
 constexpr size_t kMaxLengthDigits = 7;
@@ -112,7 +115,7 @@ int32_t BlockInfo(Channel& channel, ConnectionRecord& record, BlockRecord* block
     if (answer.dataStored <= kInfoVersionAt || data[0] != 0xFF || data[1] != 0x09)
         return 0;
     FillBlockRecord(*block, type, data[10], data[11], data[17], data[kInfoVersionAt],
-                    s7wire::GetU16Be(data, 20));
+                    bytes::LoadBe16(data, 20));
     if (found != nullptr)
         *found = -1;
     record.status = kStatusOk;
@@ -155,8 +158,15 @@ int32_t ReadBlock(Channel& channel, ConnectionRecord& record, BlockRecord* block
             }
         }
     }
+    // A header announcing another length than the bytes that came would make the caller store bytes the
+    // PLC never sent: the upload is refused as cut short, and the caller's buffer keeps no header.
+    if (bytes::LoadBe32(header, kLoadLengthAt) != total) {
+        EndUpload(job);
+        record.status = kStatusNoAnswer;
+        return 0;
+    }
     std::memcpy(block->image, header, kBlockHeader);
-    FillBlockRecord(*block, type, 0x70, 0x70, number, 0, s7wire::GetU16Be(header, 10));
+    FillBlockRecord(*block, type, 0x70, 0x70, number, 0, bytes::LoadBe16(header, 10));
     return EndUpload(job);
 }
 

@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/link/lan.h"
 #include "drivers/s7/requests.h"
 #include "drivers/s7/services.h"
@@ -58,6 +60,7 @@ int32_t Stack(Channel& channel, ConnectionRecord& record, bool blockStack, uint8
 
 bool Exchange(Channel& channel, ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
               std::span<const uint8_t> data, Answer& answer) {
+    answer.matchRequest = true;
     return channel.EnsureConnected(record) && channel.Send(record, rosctr, param, data) &&
            channel.Receive(record, answer);
 }
@@ -117,10 +120,10 @@ int32_t RamToRom(Channel& channel, ConnectionRecord& record, uint32_t* result) {
     answer.data = data;
     const bool ok = Exchange(channel, record, s7wire::kRosctrJob, {}, RamToRomData(), answer);
     if (result != nullptr)
-        *result = static_cast<uint32_t>(param[0]) << 24 | param[1] << 16 | param[2] << 8 | param[3];
+        *result = bytes::LoadBe32(param, 0);
     // The serial library also reports the function and status bytes of a failed answer.
     if (!ok && link::LinkFlavour() == link::Flavour::kSerialOnly)
-        record.plcError = static_cast<uint16_t>(param[2] << 8 | param[3]);
+        record.plcError = bytes::LoadBe16(param, 2);
     return ok ? 1 : 0;
 }
 

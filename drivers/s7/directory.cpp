@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/s7/requests.h"
 #include "drivers/s7/services.h"
 #include "drivers/s7/settings.h"
@@ -28,7 +30,7 @@ bool CountOfType(std::span<const uint8_t> data, const std::array<uint8_t, 2>& ty
     for (size_t i = 0; i < kCountEntries && kDataHeader + (i + 1) * kEntrySize <= data.size(); ++i) {
         const size_t at = kDataHeader + i * kEntrySize;
         if (data[at] == type[0] && data[at + 1] == type[1])
-            count = s7wire::GetU16Be(data, at + 2);
+            count = bytes::LoadBe16(data, at + 2);
     }
     return true;
 }
@@ -40,7 +42,7 @@ public:
     size_t Mark(std::span<const uint8_t> entries) {
         size_t n = 0;
         for (size_t at = 0; at + kEntrySize <= entries.size(); at += kEntrySize, ++n) {
-            const uint16_t number = s7wire::GetU16Be(entries, at);
+            const uint16_t number = bytes::LoadBe16(entries, at);
             if (!any_ || number > last_) {
                 table_[number] = -1;
                 last_ = number;
@@ -64,6 +66,7 @@ bool ReceiveEntries(Channel& channel, ConnectionRecord& record, uint8_t* param, 
     answer.takeData = true;
     answer.data = data;
     answer.progress = progress;
+    answer.matchRequest = true;
     std::fill(param, param + kUserDataParam, 0);
     if (!channel.Receive(record, answer))
         return false;

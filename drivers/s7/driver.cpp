@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/link/com.h"
 #include "drivers/link/lan.h"
 #include "drivers/link/link_exports.h"
@@ -56,8 +58,7 @@ void ResetStatusArea(ConnectionRecord& record) {
     std::memset(area, 0, kZeroedAreaBytes);
     const uint16_t values[11] = {256, 256, 256, 256, 256, 256, 256, 0, 0, 10, 0};
     for (size_t i = 0; i < 11; ++i) {
-        area[kZeroedAreaBytes + 2 * i] = static_cast<uint8_t>(values[i]);
-        area[kZeroedAreaBytes + 2 * i + 1] = static_cast<uint8_t>(values[i] >> 8);
+        bytes::StoreLe16(std::span(area + kZeroedAreaBytes + 2 * i, 2), 0, values[i]);
     }
 }
 

@@ -32,6 +32,9 @@ private:
     // One packet within the time-out (attempts times); 0 when nothing arrived.
     size_t WaitPacket(ProgressSink* progress, bool* cancelled);
     bool ReceiveContinuation(ConnectionRecord& record, Answer& answer);
+    enum class Taken { kAnswer, kFailed, kLate };
+    // One packet's answer; kLate for an answer to an earlier request (dropped with its further units).
+    Taken ReceiveOne(ConnectionRecord& record, Answer& answer);
 
     link::Port port_ = 0;
     std::array<uint8_t, 2> peerReference_{};

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/s7/requests.h"
 #include "drivers/s7/services.h"
 #include "drivers/s7/wire/byte_reader.h"
@@ -42,19 +44,21 @@ void CopySwapped(const uint8_t* from, uint8_t* to, size_t bytes, uint8_t size) {
         return;
     }
     for (size_t i = 0; i + 1 < bytes; i += 2) {
-        const uint16_t word = s7wire::GetU16Be(std::span(from + i, 2), 0);
-        to[i] = static_cast<uint8_t>(word);
-        to[i + 1] = static_cast<uint8_t>(word >> 8);
+        const uint16_t word = bytes::LoadBe16(std::span(from + i, 2), 0);
+        bytes::StoreLe16(std::span(to + i, 2), 0, word);
     }
 }
 
-bool ReceiveUserData(Channel& channel, ConnectionRecord& record, std::span<uint8_t> room, size_t& stored) {
+// matchRequest: the answer to the request just sent (the value telegram after it is the PLC's own).
+bool ReceiveUserData(Channel& channel, ConnectionRecord& record, std::span<uint8_t> room, size_t& stored,
+                     bool matchRequest) {
     uint8_t param[kUserDataParam] = {};
     Answer answer;
     answer.wantParam = sizeof param;
     answer.param = param;
     answer.takeData = true;
     answer.data = room;
+    answer.matchRequest = matchRequest;
     if (!channel.Receive(record, answer))
         return false;
     stored = answer.dataStored;
@@ -69,10 +73,10 @@ bool VariableExchange(Channel& channel, ConnectionRecord& record, uint8_t subfun
         return false;
     uint8_t ack[kAckData] = {};
     size_t ackStored = 0;
-    if (!ReceiveUserData(channel, record, ack, ackStored))
+    if (!ReceiveUserData(channel, record, ack, ackStored, true))
         return false;
     const uint16_t reference = channel.pduReference;
-    if (!ReceiveUserData(channel, record, second, stored))
+    if (!ReceiveUserData(channel, record, second, stored, false))
         return false;
     channel.pduReference = static_cast<uint16_t>(reference + 1);
     return true;
@@ -92,7 +96,7 @@ int32_t ReadArea(Channel& channel, ConnectionRecord& record, uint8_t area, uint8
     if (!VariableExchange(channel, record, kProgrammerRead, ReadVariableData(range), values, stored))
         return 0;
     const size_t bytes = static_cast<size_t>(count) * size;
-    if (stored < kValuesAt || s7wire::GetU16Be(values, 2) <= kNoValuesLength || stored < kValuesAt + bytes) {
+    if (stored < kValuesAt || bytes::LoadBe16(values, 2) <= kNoValuesLength || stored < kValuesAt + bytes) {
         record.status = kStatusNoValues;
         return 0;
     }
@@ -129,7 +133,7 @@ int32_t ToggleRead(Channel& channel, ConnectionRecord& record) {
         return 0;
     uint8_t room[12] = {};
     size_t stored = 0;
-    if (!ReceiveUserData(channel, record, room, stored))
+    if (!ReceiveUserData(channel, record, room, stored, true))
         return 0;
     record.status = kStatusOk;
     return 1;

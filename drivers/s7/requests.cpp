@@ -1,11 +1,10 @@
 #include "drivers/s7/requests.h"
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/s7/wire/byte_reader.h"
 
 namespace vaultra::s7 {
-
-using s7wire::PutU16Be;
-using s7wire::PutU32Be;
 
 namespace {
 
@@ -117,7 +116,7 @@ Bytes PasswordData(const uint8_t* password) {
 
 Bytes SystemStatusListData(uint32_t listIdAndIndex) {
     Bytes out = Start({0xFF, 0x09, 0x00, 0x04});
-    PutU32Be(out, listIdAndIndex);
+    bytes::AppendBe32(out, listIdAndIndex);
     return out;
 }
 
@@ -147,8 +146,8 @@ namespace {
 void AppendRange(Bytes& out, const MemoryRange& range) {
     AppendPairs(out, 5);
     Append(out, {0x00, 0x00, 0x00, 0x01, static_cast<uint8_t>(range.area | range.size), range.count});
-    PutU16Be(out, range.dataBlock);
-    PutU16Be(out, range.address);
+    bytes::AppendBe16(out, range.dataBlock);
+    bytes::AppendBe16(out, range.address);
 }
 }  // namespace
 

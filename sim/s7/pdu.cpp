@@ -48,11 +48,11 @@ Bytes EncodePdu(const Pdu& pdu) {
     out.reserve(HeaderSize(pdu.rosctr) + pdu.param.size() + pdu.data.size());
     Put8(out, kProtocolId);
     Put8(out, static_cast<std::uint8_t>(pdu.rosctr));
-    Put16(out, 0);
+    bytes::AppendBe16(out, 0);
     Put8(out, pdu.reference[0]);
     Put8(out, pdu.reference[1]);
-    Put16(out, static_cast<std::uint16_t>(pdu.param.size()));
-    Put16(out, static_cast<std::uint16_t>(pdu.data.size()));
+    bytes::AppendBe16(out, static_cast<std::uint16_t>(pdu.param.size()));
+    bytes::AppendBe16(out, static_cast<std::uint16_t>(pdu.data.size()));
     if (HasErrorBytes(pdu.rosctr)) {
         Put8(out, pdu.errorClass);
         Put8(out, pdu.errorCode);

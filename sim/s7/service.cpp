@@ -260,7 +260,7 @@ Pdu UserData(const std::array<std::uint8_t, 2>& reference, const UserDataAnswer&
         return pdu;
     }
     pdu.data = {0xFF, 0x09};
-    Put16(pdu.data, static_cast<std::uint16_t>(payload.size()));
+    bytes::AppendBe16(pdu.data, static_cast<std::uint16_t>(payload.size()));
     Append(pdu.data, payload);
     return pdu;
 }
@@ -268,8 +268,8 @@ Pdu UserData(const std::array<std::uint8_t, 2>& reference, const UserDataAnswer&
 Bytes TisPayload(ByteView parameter, ByteView data) {
     Bytes payload;
     payload.reserve(4 + parameter.size() + data.size());
-    Put16(payload, static_cast<std::uint16_t>(parameter.size()));
-    Put16(payload, static_cast<std::uint16_t>(data.size()));
+    bytes::AppendBe16(payload, static_cast<std::uint16_t>(parameter.size()));
+    bytes::AppendBe16(payload, static_cast<std::uint16_t>(data.size()));
     Append(payload, parameter);
     Append(payload, data);
     return payload;

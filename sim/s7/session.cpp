@@ -194,9 +194,9 @@ Pdu Session::SetupCommunication(const Pdu& request) {
     // One job at a time in each direction; the PDU size goes down to what the client asked for.
     pduSize_ = std::max(kMinimumPdu, std::min(asked, plc_.Options().maxPdu));
     Bytes param = {0xF0, 0x00};
-    Put16(param, std::min<std::uint16_t>(calling, 1));
-    Put16(param, std::min<std::uint16_t>(called, 1));
-    Put16(param, pduSize_);
+    bytes::AppendBe16(param, std::min<std::uint16_t>(calling, 1));
+    bytes::AppendBe16(param, std::min<std::uint16_t>(called, 1));
+    bytes::AppendBe16(param, pduSize_);
     plc_.Logger().Trace(name_ + ": PDU size " + std::to_string(pduSize_));
     return AckData(request, std::move(param));
 }

@@ -14,6 +14,9 @@ namespace {
 
 constexpr std::uint8_t kBlockFlags = 0x22;
 constexpr std::size_t kBlockInfoSize = 78;
+// Upload identifiers start at 7; a PLC runs only a few uploads at once and refuses more as busy.
+constexpr std::uint32_t kFirstUploadId = 7;
+constexpr std::size_t kMaxUploads = 16;
 
 // Seven decimal digits of a length as the upload announces it.
 std::string Digits(std::uint32_t value, int width) {
@@ -52,7 +55,7 @@ Bytes BlockInfoPayload(BlockId id, ByteView image) {
     info[9] = image[3];
     info[10] = image[4];
     info[11] = id.type;
-    Store16(info, 12, id.number);
+    bytes::StoreBe16(info, 12, id.number);
     std::copy(image.begin() + 8, image.begin() + 36, info.begin() + 14);  // load length ... code length
     const auto parts = s7project::SplitBlockParts(image);
     if (parts && parts->trailer.size() == s7project::kBlockTrailerLength) {
@@ -71,7 +74,7 @@ Pdu Session::ListBlocks(const Pdu& request) {
     for (std::uint8_t type : kListedTypes) {
         Put8(payload, '0');
         Put8(payload, static_cast<std::uint8_t>(FormatBlockName({type, 0})[1]));
-        Put16(payload, static_cast<std::uint16_t>(plc_.Blocks().Count(type)));
+        bytes::AppendBe16(payload, static_cast<std::uint16_t>(plc_.Blocks().Count(type)));
     }
     return Answer(request, kGroupBlocks, 0x01, payload);
 }
@@ -103,7 +106,7 @@ Pdu Session::DirectoryPage(const Pdu& request) {
     Bytes payload;
     for (std::size_t i = first; i < end; ++i) {
         const Bytes* image = plc_.Blocks().Find({directory_->type, numbers[i]});
-        Put16(payload, numbers[i]);
+        bytes::AppendBe16(payload, numbers[i]);
         Put8(payload, kBlockFlags);
         Put8(payload, image != nullptr ? (*image)[4] : 0);
     }
@@ -144,19 +147,37 @@ Pdu Session::StartUpload(const Pdu& request) {
     if (image == nullptr) {
         return ErrorAck(request, error::kBlockNotFound);
     }
-    // Identifiers stay small: clients keep only their low 16 bits.
-    const std::uint32_t upload_id = nextUploadId_;
-    nextUploadId_ = nextUploadId_ >= 0x7FFF ? 7 : nextUploadId_ + 1;
-    uploads_[upload_id] = Upload{*id, 0};
+    const auto upload_id = FreeUploadId();
+    if (!upload_id) {
+        return ErrorAck(request, error::kBusy);
+    }
+    uploads_[*upload_id] = Upload{*id, 0};
     Bytes answer = {0x1D, 0x00, 0x01, 0x00};
-    Put32(answer, upload_id);
+    bytes::AppendBe32(answer, *upload_id);
     Put8(answer, 7);
     AppendText(answer, Digits(static_cast<std::uint32_t>(image->size()), 7));
     return AckData(request, std::move(answer));
 }
 
+std::optional<std::uint32_t> Session::FreeUploadId() const {
+    // Like a PLC, hand out the lowest identifier no running upload holds, so that identifiers stay
+    // small however many uploads one connection makes (some clients keep only their low byte).
+    std::uint32_t candidate = kFirstUploadId;
+    for (const auto& [taken, upload] : uploads_) {
+        if (taken != candidate) {
+            break;
+        }
+        ++candidate;
+    }
+    if (uploads_.size() >= kMaxUploads) {
+        return std::nullopt;
+    }
+    return candidate;
+}
+
 Pdu Session::UploadPiece(const Pdu& request) {
-    const auto it = request.param.size() >= 8 ? uploads_.find(Load32(request.param, 4)) : uploads_.end();
+    const auto it =
+        request.param.size() >= 8 ? uploads_.find(bytes::LoadBe32(request.param, 4)) : uploads_.end();
     if (it == uploads_.end()) {
         return ErrorAck(request, error::kNoSuchJob);
     }
@@ -170,14 +191,15 @@ Pdu Session::UploadPiece(const Pdu& request) {
     const bool more = it->second.offset < image->size();
     Bytes data;
     data.reserve(4 + length);
-    Put16(data, static_cast<std::uint16_t>(length));
-    Put16(data, 0x00FB);
+    bytes::AppendBe16(data, static_cast<std::uint16_t>(length));
+    bytes::AppendBe16(data, 0x00FB);
     Append(data, ByteView(*image).subspan(offset, length));
     return AckData(request, {0x1E, static_cast<std::uint8_t>(more ? 0x01 : 0x00)}, std::move(data));
 }
 
 Pdu Session::EndUpload(const Pdu& request) {
-    const auto it = request.param.size() >= 8 ? uploads_.find(Load32(request.param, 4)) : uploads_.end();
+    const auto it =
+        request.param.size() >= 8 ? uploads_.find(bytes::LoadBe32(request.param, 4)) : uploads_.end();
     if (it == uploads_.end()) {
         return ErrorAck(request, error::kNoSuchJob);
     }

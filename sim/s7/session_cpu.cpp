@@ -25,11 +25,11 @@ Bytes BlockStackPayload(const Program& program) {
         }
         Put8(entries, id.type);
         Put8(entries, 0x00);
-        Put16(entries, id.number);
-        Put32(entries, 0x00000010u * (depth + 1));
+        bytes::AppendBe16(entries, id.number);
+        bytes::AppendBe32(entries, 0x00000010u * (depth + 1));
         ++depth;
     }
-    Put16(payload, depth);
+    bytes::AppendBe16(payload, depth);
     Append(payload, entries);
     return TisPayload(Bytes(4, 0), payload);
 }
@@ -83,7 +83,7 @@ Pdu Session::ReadSzl(const Pdu& request) {
     if (data.size() < 8 || data[0] != 0xFF) {
         return Answer(request, kGroupCpu, 0x01, {}, error::kBadRequest);
     }
-    const auto list = SystemStatusList(plc_, Load16(data, 4), Load16(data, 6), loggedOn_);
+    const auto list = SystemStatusList(plc_, bytes::LoadBe16(data, 4), bytes::LoadBe16(data, 6), loggedOn_);
     if (!list) {
         return Answer(request, kGroupCpu, 0x01, {}, error::kNoSuchList);
     }

@@ -53,8 +53,8 @@ std::optional<AreaRange> ParseVartabItem(ByteView data) {
     }
     AreaRange range;
     range.area = static_cast<Area>(area);
-    range.db = Load16(data, kVartabItemOffset + 2);
-    range.start = ByteOffset(range.area, Load16(data, kVartabItemOffset + 4));
+    range.db = bytes::LoadBe16(data, kVartabItemOffset + 2);
+    range.start = ByteOffset(range.area, bytes::LoadBe16(data, kVartabItemOffset + 4));
     range.length = static_cast<std::uint32_t>(data[kVartabItemOffset + 1] * size);
     return range;
 }
@@ -63,7 +63,7 @@ std::optional<AreaRange> ParseVartabItem(ByteView data) {
 // data byte 14 and its values at 18.
 Bytes ItemsPayload(std::uint16_t items, ByteView itemBytes) {
     Bytes data;
-    Put16(data, items);
+    bytes::AppendBe16(data, items);
     Append(data, itemBytes);
     return TisPayload(Bytes(4, 0), data);
 }
@@ -72,7 +72,7 @@ Bytes ItemsPayload(std::uint16_t items, ByteView itemBytes) {
 void PutTisItem(Bytes& items, std::uint8_t returnCode, ByteView values) {
     Put8(items, returnCode);
     Put8(items, values.empty() ? 0x00 : 0x04);
-    Put16(items, static_cast<std::uint16_t>(values.size() * 8));
+    bytes::AppendBe16(items, static_cast<std::uint16_t>(values.size() * 8));
     Append(items, values);
 }
 
@@ -136,12 +136,13 @@ std::optional<VarItem> ParseVarItem(ByteReader& reader, bool write) {
     if (size == 0 || !area) {
         return VarItem{};
     }
-    const std::uint32_t address = static_cast<std::uint32_t>(itemFields[9]) << 16 | Load16(itemFields, 10);
+    const std::uint32_t address =
+        static_cast<std::uint32_t>(itemFields[9]) << 16 | bytes::LoadBe16(itemFields, 10);
     item.range.area = *area;
-    item.range.db = Load16(itemFields, 6);
+    item.range.db = bytes::LoadBe16(itemFields, 6);
     const bool counted = *area == Area::Timers || *area == Area::Counters;
     item.range.start = counted ? ByteOffset(*area, address) : address >> 3;
-    item.range.length = static_cast<std::uint32_t>(Load16(itemFields, 4) * size);
+    item.range.length = static_cast<std::uint32_t>(bytes::LoadBe16(itemFields, 4) * size);
     if (itemFields[3] == 0x01) {
         item.bit = static_cast<int>(address & 7);
         item.range.length = 1;
@@ -155,7 +156,9 @@ void PutReadItem(Bytes& data, const VarItem& item, const Bytes& values) {
     const bool octets = item.transportSize == 0x1C || item.transportSize == 0x1D;
     Put8(data, error::kItemOk);
     Put8(data, item.bit >= 0 ? 0x03 : octets ? 0x09 : 0x04);
-    Put16(data, static_cast<std::uint16_t>(item.bit >= 0 ? 1 : octets ? values.size() : values.size() * 8));
+    bytes::AppendBe16(data, static_cast<std::uint16_t>(item.bit >= 0 ? 1
+                                                       : octets      ? values.size()
+                                                                     : values.size() * 8));
     Append(data, values);
 }
 

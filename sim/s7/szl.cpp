@@ -27,17 +27,17 @@ void PutText(Bytes& out, std::string_view text, std::size_t width) {
 
 Bytes ModuleRecord(std::uint16_t index) {
     Bytes record;
-    Put16(record, index);
+    bytes::AppendBe16(record, index);
     PutText(record, kOrderNumber, 20);
-    Put16(record, 0x0000);
-    Put16(record, index == 0x0007 ? 0x5632 : 0x0001);  // version V2.x for the firmware record
-    Put16(record, index == 0x0007 ? 0x0600 : 0x0001);
+    bytes::AppendBe16(record, 0x0000);
+    bytes::AppendBe16(record, index == 0x0007 ? 0x5632 : 0x0001);  // version V2.x for the firmware record
+    bytes::AppendBe16(record, index == 0x0007 ? 0x0600 : 0x0001);
     return record;
 }
 
 Bytes ComponentRecord(const Component& component) {
     Bytes record;
-    Put16(record, component.index);
+    bytes::AppendBe16(record, component.index);
     PutText(record, component.text, 32);
     return record;
 }
@@ -59,19 +59,19 @@ Bytes ProtectionRecord(const Plc& plc, bool loggedOn) {
     const std::uint16_t by_parameter = plc.IsProtected() ? 3 : 1;
     const std::uint16_t effective = loggedOn ? 1 : std::max(by_switch, by_parameter);
     Bytes record;
-    Put16(record, 0x0004);
-    Put16(record, by_switch);
-    Put16(record, by_parameter);
-    Put16(record, effective);
-    Put16(record, SwitchPosition(plc.Switch()));
-    Put16(record, 2);  // start-up switch: warm restart
+    bytes::AppendBe16(record, 0x0004);
+    bytes::AppendBe16(record, by_switch);
+    bytes::AppendBe16(record, by_parameter);
+    bytes::AppendBe16(record, effective);
+    bytes::AppendBe16(record, SwitchPosition(plc.Switch()));
+    bytes::AppendBe16(record, 2);  // start-up switch: warm restart
     AppendZeros(record, 40 - record.size());
     return record;
 }
 
 Bytes ModeRecord(const Plc& plc) {
     Bytes record;
-    Put16(record, 0x4302);  // event: operating mode change
+    bytes::AppendBe16(record, 0x4302);  // event: operating mode change
     Put8(record, 0xFF);
     Put8(record, plc.Mode() == OperatingMode::Run ? 0x08 : 0x04);
     AppendZeros(record, 20 - record.size());
@@ -81,10 +81,10 @@ Bytes ModeRecord(const Plc& plc) {
 Bytes List(std::uint16_t id, std::uint16_t index, std::uint16_t recordLength,
            const std::vector<Bytes>& records) {
     Bytes payload;
-    Put16(payload, id);
-    Put16(payload, index);
-    Put16(payload, recordLength);
-    Put16(payload, static_cast<std::uint16_t>(records.size()));
+    bytes::AppendBe16(payload, id);
+    bytes::AppendBe16(payload, index);
+    bytes::AppendBe16(payload, recordLength);
+    bytes::AppendBe16(payload, static_cast<std::uint16_t>(records.size()));
     for (const Bytes& record : records) {
         Append(payload, record);
     }
@@ -119,7 +119,7 @@ std::optional<Bytes> SystemStatusList(const Plc& plc, std::uint16_t id, std::uin
             std::vector<Bytes> ids;
             for (std::uint16_t known : {0x0000, 0x0011, 0x0111, 0x001C, 0x011C, 0x0132, 0x0424}) {
                 Bytes entry;
-                Put16(entry, known);
+                bytes::AppendBe16(entry, known);
                 ids.push_back(entry);
             }
             return List(id, index, 2, ids);
@@ -138,7 +138,7 @@ std::optional<Bytes> SystemStatusList(const Plc& plc, std::uint16_t id, std::uin
                 return std::nullopt;
             }
             Bytes record;
-            Put16(record, index);
+            bytes::AppendBe16(record, index);
             AppendZeros(record, 38);
             return List(id, index, 40, {record});
         }

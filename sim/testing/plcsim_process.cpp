@@ -10,7 +10,18 @@ namespace vaultra::sim::testing {
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr std::string_view kPrefix = "plcsim s7: ";
+// plcsim s7 and plcsim s5 report in the same shape, each under its own prefix.
+constexpr std::string_view kPrefixes[] = {"plcsim s7: ", "plcsim s5: "};
+
+// The report after the prefix, or nullopt for any other line.
+std::optional<std::string> Report(const std::string& line) {
+    for (std::string_view prefix : kPrefixes) {
+        if (line.rfind(prefix, 0) == 0) {
+            return line.substr(prefix.size());
+        }
+    }
+    return std::nullopt;
+}
 
 std::optional<std::uint16_t> PortAfter(const std::string& rest, std::string_view transport) {
     const std::string head = std::string(transport) + " 127.0.0.1:";
@@ -61,7 +72,7 @@ std::unique_ptr<PlcsimProcess> PlcsimProcess::Start(const std::vector<std::strin
             return nullptr;
         }
         process->Record(*line);
-        if (*line == "plcsim s7: ready") {
+        if (Report(*line) == "ready") {
             return process;
         }
     }
@@ -69,10 +80,11 @@ std::unique_ptr<PlcsimProcess> PlcsimProcess::Start(const std::vector<std::strin
 
 void PlcsimProcess::Record(const std::string& line) {
     lines_.push_back(line);
-    if (line.rfind(kPrefix, 0) != 0) {
+    const auto report = Report(line);
+    if (!report) {
         return;
     }
-    const std::string rest = line.substr(kPrefix.size());
+    const std::string& rest = *report;
     if (auto port = PortAfter(rest, "iso-tcp")) {
         isoPort_ = port;
     } else if (auto raw = PortAfter(rest, "lan-raw")) {
@@ -81,6 +93,8 @@ void PlcsimProcess::Record(const std::string& line) {
         lanFramedPort_ = framed;
     } else if (rest.rfind("mpi-pty ", 0) == 0) {
         mpiPty_ = rest.substr(8);
+    } else if (rest.rfind("as511-pty ", 0) == 0) {
+        mpiPty_ = rest.substr(10);
     }
 }
 
@@ -94,10 +108,11 @@ bool PlcsimProcess::Dump(std::chrono::milliseconds timeout) {
     }
     const auto deadline = Clock::now() + timeout;
     while (const auto line = child_->ReadLine(Left(deadline))) {
-        if (line->rfind("plcsim s7: dumped", 0) == 0) {
+        const auto report = Report(*line);
+        if (report && report->rfind("dumped", 0) == 0) {
             return true;
         }
-        if (line->rfind("plcsim s7: dump failed", 0) == 0) {
+        if (report && report->rfind("dump failed", 0) == 0) {
             return false;
         }
     }

@@ -23,8 +23,8 @@ namespace vaultra::sim::testing {
 
 class PlcsimProcess {
 public:
-    // Starts plcsim with args and waits at most timeout for "plcsim s7: ready". Returns nullptr and a
-    // reason (including what the child printed) when it does not become ready.
+    // Starts plcsim with args and waits at most timeout for "plcsim s7: ready" (or "plcsim s5: ready").
+    // Returns nullptr and a reason (including what the child printed) when it does not become ready.
     static std::unique_ptr<PlcsimProcess> Start(const std::vector<std::string>& args, std::string* error,
                                                 std::chrono::milliseconds timeout = std::chrono::seconds(10));
     ~PlcsimProcess();
@@ -38,6 +38,8 @@ public:
     std::optional<std::uint16_t> LanRawPort() const { return lanRawPort_; }
     std::optional<std::uint16_t> LanFramedPort() const { return lanFramedPort_; }
     std::optional<std::filesystem::path> MpiPty() const { return mpiPty_; }
+    // plcsim s5: the programming port's pseudo-terminal.
+    std::optional<std::filesystem::path> As511Pty() const { return mpiPty_; }
     // Every line printed up to and including "ready".
     const std::vector<std::string>& StartupLines() const { return lines_; }
     int Pid() const;

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <tuple>
 
 #include "platform/subprocess.h"
 #include "sim/testing/plcsim_process.h"
@@ -142,6 +143,35 @@ TEST_F(CliStation, SignalDuringARunAbortsItAndEndsTheStation) {
 
     // The connection was released: the PLC serves the next backup.
     EXPECT_EQ(Cli({"backup", set}).status, 0);
+}
+
+TEST_F(CliStation, SerialEntryAfterNetworkEntriesConnectsOnTheConfiguredComPort) {
+    // One simulated PLC on all three transports; the serial adapter sits on COM7.
+    std::string error;
+    sim = PlcsimProcess::Start({"s7", "--demo-blocks", "8", "--iso-port", "0", "--lan-framed-port", "0",
+                                "--mpi-pty", (dir.path() / "mpi").string()},
+                               &error);
+    ASSERT_TRUE(sim) << error;
+    setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*sim->IsoPort()).c_str(), 1);
+    setenv("VAULTRA_LAN_FRAMED_PORT", std::to_string(*sim->LanFramedPort()).c_str(), 1);
+    setenv("VAULTRA_COM7", sim->MpiPty()->c_str(), 1);
+    ASSERT_EQ(Cli({"config", set, "--com", "7"}).status, 0);
+    AddEntry("ISO");
+    for (const auto& [name, interface, address] :
+         {std::tuple{"LAN", "S7-LAN", "127.0.0.1:002:2"}, std::tuple{"MPI", "S7 MPI-Bus", "002:2"}}) {
+        ASSERT_EQ(Cli({"add", set, "--name", name, "--interface", interface, "--address", address, "--file",
+                       std::string(name) + ".S7P", "--interval", "never"})
+                      .status,
+                  0);
+    }
+
+    const Result all = Cli({"backup", set});
+    EXPECT_FALSE(Has(all, "] AG nicht ansprechbar."));
+    EXPECT_EQ(all.status, 0);
+    for (const char* name : {"ISO", "LAN", "MPI"}) {
+        EXPECT_TRUE(Has(all, std::string(name) + ": gesichert")) << name;
+        EXPECT_TRUE(fs::exists(dir.path() / "backups" / name / (std::string(name) + ".S7P"))) << name;
+    }
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/dbase_table.h"
 #include "test_support.h"
 
@@ -73,10 +73,10 @@ TEST(IndexTree, FewerThan63EntriesStayInTheRoot) {
     EXPECT_EQ(next, 8U);
     const Bytes page = EncodeIndexPage(pages[0]);
     ASSERT_EQ(page.size(), 1024U);
-    EXPECT_EQ(GetLe32(page, 0), 3U);
-    EXPECT_EQ(GetLe32(page, 8), 1U);
+    EXPECT_EQ(bytes::LoadLe32(page, 0), 3U);
+    EXPECT_EQ(bytes::LoadLe32(page, 8), 1U);
     EXPECT_EQ(Bytes(page.begin() + 12, page.begin() + 24), KeyBytes(NumericKey("1")));
-    EXPECT_EQ(GetLe32(page, 8 + 32), 3U);
+    EXPECT_EQ(bytes::LoadLe32(page, 8 + 32), 3U);
     EXPECT_TRUE(std::all_of(page.begin() + 8 + 48, page.end(), [](std::uint8_t b) { return b == 0; }));
 }
 
@@ -115,7 +115,7 @@ TEST(IndexTree, ThreeLevelsAssignPagesInPreOrder) {
     ASSERT_NE(lastLeaf, pages.end());
     ASSERT_EQ(lastLeaf->entries.size(), 1U);
     EXPECT_EQ(lastLeaf->entries[0].number, 63U * 63 + 1);
-    EXPECT_EQ(GetLe32(EncodeIndexPage(*interior), 0), 62U);  // interior pages count entries - 1
+    EXPECT_EQ(bytes::LoadLe32(EncodeIndexPage(*interior), 0), 62U);  // interior pages count entries - 1
 }
 
 // ---- the index file of a table ----
@@ -204,17 +204,17 @@ TEST(IndexFile, SixtyTwoRecordsStayInTheRootLeaf) {
     const Bytes mdx = ReadBytes(dir / "I62.MDX");
     const Bytes root = Page(mdx, 6);
     ASSERT_FALSE(root.empty());
-    EXPECT_EQ(GetLe32(root, 0), 62U);
+    EXPECT_EQ(bytes::LoadLe32(root, 0), 62U);
     for (std::uint32_t i = 0; i < 62; ++i) {
-        EXPECT_EQ(GetLe32(root, 8 + 16 * i), i + 1);
+        EXPECT_EQ(bytes::LoadLe32(root, 8 + 16 * i), i + 1);
         EXPECT_EQ(Bytes(root.begin() + 12 + 16 * i, root.begin() + 24 + 16 * i),
                   KeyBytes(NumericKey(std::to_string(i + 1))));
     }
-    EXPECT_EQ(GetLe32(mdx, 32), 12U);
+    EXPECT_EQ(bytes::LoadLe32(mdx, 32), 12U);
     // the character tag: "EVEN " + ID text, cut to 10 bytes; EVEN before ODD, later records first
     const Bytes nameRoot = Page(mdx, 10);
-    EXPECT_EQ(GetLe32(nameRoot, 0), 62U);
-    EXPECT_EQ(GetLe32(nameRoot, 8), 62U);
+    EXPECT_EQ(bytes::LoadLe32(nameRoot, 0), 62U);
+    EXPECT_EQ(bytes::LoadLe32(nameRoot, 8), 62U);
     EXPECT_EQ(std::string(nameRoot.begin() + 12, nameRoot.begin() + 24), std::string("EVEN      \0\0", 12));
 }
 
@@ -224,18 +224,18 @@ TEST(IndexFile, SixtyThreeRecordsMakeTwoLevels) {
     const Bytes mdx = ReadBytes(dir / "I63.MDX");
     const Bytes root = Page(mdx, 6);
     ASSERT_FALSE(root.empty());
-    EXPECT_EQ(GetLe32(root, 0), 0U);   // one interior entry
-    EXPECT_EQ(GetLe32(root, 8), 12U);  // first page after the tags' roots
+    EXPECT_EQ(bytes::LoadLe32(root, 0), 0U);   // one interior entry
+    EXPECT_EQ(bytes::LoadLe32(root, 8), 12U);  // first page after the tags' roots
     EXPECT_EQ(Bytes(root.begin() + 12, root.begin() + 24), KeyBytes(NumericKey("63")));  // its run is full
     EXPECT_TRUE(std::all_of(root.begin() + 24, root.end(), [](std::uint8_t b) { return b == 0; }));
     const Bytes leaf = Page(mdx, 12);
     ASSERT_FALSE(leaf.empty());
-    EXPECT_EQ(GetLe32(leaf, 0), 63U);
-    EXPECT_EQ(GetLe32(leaf, 8 + 16 * 62), 63U);
+    EXPECT_EQ(bytes::LoadLe32(leaf, 0), 63U);
+    EXPECT_EQ(bytes::LoadLe32(leaf, 8 + 16 * 62), 63U);
     // the second tag's leaf follows
-    EXPECT_EQ(GetLe32(Page(mdx, 10), 8), 14U);
-    EXPECT_EQ(GetLe32(Page(mdx, 14), 0), 63U);
-    EXPECT_EQ(GetLe32(mdx, 32), 16U);  // free-block pointer behind the pages written
+    EXPECT_EQ(bytes::LoadLe32(Page(mdx, 10), 8), 14U);
+    EXPECT_EQ(bytes::LoadLe32(Page(mdx, 14), 0), 63U);
+    EXPECT_EQ(bytes::LoadLe32(mdx, 32), 16U);  // free-block pointer behind the pages written
 }
 
 TEST(IndexFile, DeletedRecordsAreLeftOutOfTheIndex) {
@@ -251,7 +251,7 @@ TEST(IndexFile, DeletedRecordsAreLeftOutOfTheIndex) {
     }
     Bytes dbf = ReadBytes(dir / "DEL.DBF");
     // delete record 2 by hand, then make another change so that the rebuild runs again
-    dbf[GetLe16(dbf, 8) + 1 * GetLe16(dbf, 10)] = '*';
+    dbf[bytes::LoadLe16(dbf, 8) + 1 * bytes::LoadLe16(dbf, 10)] = '*';
     testing::WriteBytes(dir / "DEL.DBF", dbf);
     {
         CDBASEDatei t(FixedDate);
@@ -261,10 +261,10 @@ TEST(IndexFile, DeletedRecordsAreLeftOutOfTheIndex) {
         ASSERT_TRUE(t.CloseTable());
     }
     const Bytes root = Page(ReadBytes(dir / "DEL.MDX"), 6);
-    ASSERT_EQ(GetLe32(root, 0), 3U);
-    EXPECT_EQ(GetLe32(root, 8), 1U);
-    EXPECT_EQ(GetLe32(root, 24), 3U);
-    EXPECT_EQ(GetLe32(root, 40), 4U);
+    ASSERT_EQ(bytes::LoadLe32(root, 0), 3U);
+    EXPECT_EQ(bytes::LoadLe32(root, 8), 1U);
+    EXPECT_EQ(bytes::LoadLe32(root, 24), 3U);
+    EXPECT_EQ(bytes::LoadLe32(root, 40), 4U);
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "cli/inspect.h"
-#include "s7project/byte_codec.h"
 #include "s7project/s7project.h"
 #include "test_support.h"
 

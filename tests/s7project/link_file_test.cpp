@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "test_support.h"
 
 namespace vaultra::s7project {
@@ -22,7 +22,7 @@ TEST(LinkFile, NewFileWithEntriesAsLaidOut) {
         ASSERT_TRUE(link.CloseLinkFile());
     }
     Bytes expected(1024, 0);
-    const auto put = [&expected](std::size_t at, std::uint32_t v) { PutLe32(expected, at, v); };
+    const auto put = [&expected](std::size_t at, std::uint32_t v) { bytes::StoreLe32(expected, at, v); };
     expected[0] = 'K', expected[1] = 'N', expected[2] = 'I', expected[3] = 'L';
     put(4, 1);
     put(8, 512);
@@ -69,11 +69,11 @@ TEST(LinkFile, MoreThanTwentyEntriesChainASecondPage) {
     }
     const Bytes file = ReadBytes(dir / "MANY.LNK");
     ASSERT_EQ(file.size(), 1536U);
-    EXPECT_EQ(GetLe32(file, 16), 1536U);
-    EXPECT_EQ(GetLe32(file, 512 + 8), 25U);     // the first page counts the whole file
-    EXPECT_EQ(GetLe32(file, 512 + 12), 1024U);  // next page
-    EXPECT_EQ(GetLe32(file, 1024 + 8), 5U);
-    EXPECT_EQ(GetLe32(file, 1024 + 12), 0U);
+    EXPECT_EQ(bytes::LoadLe32(file, 16), 1536U);
+    EXPECT_EQ(bytes::LoadLe32(file, 512 + 8), 25U);     // the first page counts the whole file
+    EXPECT_EQ(bytes::LoadLe32(file, 512 + 12), 1024U);  // next page
+    EXPECT_EQ(bytes::LoadLe32(file, 1024 + 8), 5U);
+    EXPECT_EQ(bytes::LoadLe32(file, 1024 + 12), 0U);
     CLinkDatei link;
     ASSERT_TRUE(link.OpenLinkFile(dir / "MANY.LNK"));
     const auto entries = link.Entries();

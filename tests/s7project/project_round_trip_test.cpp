@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "s7project/byte_codec.h"
+#include <vaultra/byte_order.h>
 #include "s7project/dbase_table.h"
 #include "s7project/link_file.h"
 #include "s7project/project_layout.h"
@@ -32,7 +32,7 @@ BlockImage WithHeaderBytes(BlockImage image, std::uint8_t version, std::uint8_t 
     image[block_field::kVersion] = version;
     image[block_field::kAttribute] = attribute;
     image[block_field::kLanguage] = language;
-    PutBe32(image, block_field::kSecurityWord, 0x01020304);
+    bytes::StoreBe32(image, block_field::kSecurityWord, 0x01020304);
     return image;
 }
 
@@ -277,7 +277,7 @@ TEST(SystemData, HeaderAndTrailerOnlyBlock) {
     EXPECT_EQ(file->size(), 78U);
     EXPECT_EQ(DecodeSystemDataFile(*file), sdb);
     BlockImage shortOne = sdb;
-    PutBe32(shortOne, block_field::kLoadLength, 70);
+    bytes::StoreBe32(shortOne, block_field::kLoadLength, 70);
     EXPECT_FALSE(EncodeSystemDataFile(shortOne));
     BlockImage cut = SampleBlock(subblock::kSdb, 3, 10, 0, 0);
     cut.resize(cut.size() - 1);  // shorter than its load length

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "sim/transport/framing/tpkt.h"
+
 namespace vaultra::sim::test {
 
 Bytes FromHex(std::string_view hex) {
@@ -46,8 +48,8 @@ namespace {
 Bytes Pdu(std::uint8_t rosctr, const Bytes& param, const Bytes& data, bool errorBytes) {
     // The drivers put the PDU reference low byte first; 0x0002 therefore travels as 02 00.
     Bytes out = {0x32, rosctr, 0x00, 0x00, 0x02, 0x00};
-    Put16(out, static_cast<std::uint16_t>(param.size()));
-    Put16(out, static_cast<std::uint16_t>(data.size()));
+    bytes::AppendBe16(out, static_cast<std::uint16_t>(param.size()));
+    bytes::AppendBe16(out, static_cast<std::uint16_t>(data.size()));
     if (errorBytes) {
         Append(out, Bytes{0x00, 0x00});
     }
@@ -67,6 +69,12 @@ Bytes FivePairs() {
 
 }  // namespace
 
+Bytes IsoConnectPacket(std::uint8_t rackSlot) {
+    Bytes request = FromHex("11 E0 00 00 00 01 00 C0 01 08 C1 02 01 00 C2 02 02");
+    request.push_back(rackSlot);
+    return tpkt::Packet(request);
+}
+
 Bytes JobPdu(Bytes param, Bytes data) {
     return Pdu(0x01, param, data, false);
 }
@@ -79,7 +87,7 @@ Bytes AckDataPdu(Bytes param, Bytes data) {
 
 Bytes SetupRequest(std::uint16_t pduSize) {
     Bytes param = FromHex("F0 00 00 01 00 02");
-    Put16(param, pduSize);
+    bytes::AppendBe16(param, pduSize);
     return JobPdu(param);
 }
 
@@ -123,7 +131,7 @@ Bytes RequestDownloadRequest(std::string_view blockName, std::uint32_t loadLengt
 
 Bytes DownloadAnswer(ByteView piece, bool more) {
     Bytes data;
-    Put16(data, static_cast<std::uint16_t>(piece.size()));
+    bytes::AppendBe16(data, static_cast<std::uint16_t>(piece.size()));
     Append(data, Bytes{0x00, 0xFB});
     Append(data, piece);
     return AckDataPdu(Bytes{0x1B, static_cast<std::uint8_t>(more ? 0x01 : 0x00)}, data);
@@ -161,27 +169,27 @@ Bytes PasswordRequest(ByteView eightBytes) {
 
 Bytes SzlRequest(std::uint16_t id, std::uint16_t index) {
     Bytes data = FromHex("FF 09 00 04");
-    Put16(data, id);
-    Put16(data, index);
+    bytes::AppendBe16(data, id);
+    bytes::AppendBe16(data, index);
     return UserDataPdu(FromHex("00 01 12 04 11 44 01 00"), data);
 }
 
 Bytes VartabReadRequest(std::uint8_t areaSize, std::uint8_t count, std::uint16_t db, std::uint16_t start) {
     Bytes data = Concat({FromHex("FF 09 00 20 00 14 00 08 00 00 00 00 00 01 00 08"), FivePairs(),
                          FromHex("00 00 00 01"), Bytes{areaSize, count}});
-    Put16(data, db);
-    Put16(data, start);
+    bytes::AppendBe16(data, db);
+    bytes::AppendBe16(data, start);
     return Programmer(0x02, data);
 }
 
 Bytes VartabWriteRequest(std::uint8_t areaSize, std::uint8_t count, std::uint16_t db, std::uint16_t start,
                          ByteView values) {
     Bytes data = FromHex("FF 09");
-    Put16(data, static_cast<std::uint16_t>(36 + values.size()));
+    bytes::AppendBe16(data, static_cast<std::uint16_t>(36 + values.size()));
     Append(data, Concat({FromHex("00 14 00 0E 00 00 00 00 00 01 00 04"), FivePairs(), FromHex("00 00 00 01"),
                          Bytes{areaSize, count}}));
-    Put16(data, db);
-    Put16(data, start);
+    bytes::AppendBe16(data, db);
+    bytes::AppendBe16(data, start);
     Append(data, FromHex("00 09 00 02"));
     Append(data, values);
     return Programmer(0x08, data);
@@ -211,14 +219,14 @@ Bytes ToggleReadRequest() {
 Bytes StatusVarInitRequest(const std::vector<Bytes>& items) {
     const std::uint16_t n = static_cast<std::uint16_t>(items.size());
     Bytes data = FromHex("FF 09");
-    Put16(data, static_cast<std::uint16_t>(n * 6 + 26));
+    bytes::AppendBe16(data, static_cast<std::uint16_t>(n * 6 + 26));
     Append(data, FromHex("00 14"));
-    Put16(data, static_cast<std::uint16_t>(n * 6 + 2));
+    bytes::AppendBe16(data, static_cast<std::uint16_t>(n * 6 + 2));
     Append(data, FromHex("00 00 00 01 00 00 00"));
     Put8(data, static_cast<std::uint8_t>(n * 6 + 2));
     Append(data, FivePairs());
     Append(data, FromHex("02 00"));
-    Put16(data, n);
+    bytes::AppendBe16(data, n);
     for (const Bytes& item : items) {
         Append(data, item);
     }
@@ -232,9 +240,9 @@ Bytes StatusDataRequest(std::uint8_t first, std::uint8_t second) {
 
 Bytes StatusBlockInitRequest(ByteView selection) {
     Bytes data = FromHex("FF 09");
-    Put16(data, static_cast<std::uint16_t>(34 + selection.size()));
+    bytes::AppendBe16(data, static_cast<std::uint16_t>(34 + selection.size()));
     Append(data, FromHex("00 1C"));
-    Put16(data, static_cast<std::uint16_t>(selection.size() + 2));
+    bytes::AppendBe16(data, static_cast<std::uint16_t>(selection.size() + 2));
     Append(data, Concat({FromHex("00 00 00 01 00 00 00 1A"), FivePairs(),
                          FromHex("06 00 00 0E 00 00 00 40 00 00 80 0F")}));
     Append(data, selection);
@@ -249,11 +257,11 @@ Bytes StatusExitRequest(std::uint8_t first, std::uint8_t second) {
 Bytes AnyItem(std::uint8_t transportSize, std::uint16_t count, std::uint16_t db, std::uint8_t area,
               std::uint32_t bitAddress) {
     Bytes item = {0x12, 0x0A, 0x10, transportSize};
-    Put16(item, count);
-    Put16(item, db);
+    bytes::AppendBe16(item, count);
+    bytes::AppendBe16(item, db);
     Put8(item, area);
     Put8(item, static_cast<std::uint8_t>(bitAddress >> 16));
-    Put16(item, static_cast<std::uint16_t>(bitAddress));
+    bytes::AppendBe16(item, static_cast<std::uint16_t>(bitAddress));
     return item;
 }
 
@@ -285,7 +293,7 @@ Bytes PayloadOf(const s7::Pdu& pdu) {
     if (pdu.data.size() < 4 || pdu.data[0] != 0xFF || pdu.data[1] != 0x09) {
         return {};
     }
-    const std::size_t length = Load16(pdu.data, 2);
+    const std::size_t length = bytes::LoadBe16(pdu.data, 2);
     EXPECT_EQ(length, pdu.data.size() - 4) << "user-data length field";
     return Bytes(pdu.data.begin() + 4, pdu.data.end());
 }

@@ -1,6 +1,8 @@
 // The simulated PLC's answers to each S7 service, checked byte by byte from the client's requests.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "s7_requests.h"
 #include "sim/s7/errors.h"
 
@@ -16,9 +18,9 @@ s7::Program DataBlocks(int count) {
         image[0] = image[1] = 0x70;
         image[4] = 0x05;
         image[5] = s7::kDB;
-        Store16(image, 6, static_cast<std::uint16_t>(i + 1));
-        Store32(image, 8, 80);
-        Store16(image, 34, 8);
+        bytes::StoreBe16(image, 6, static_cast<std::uint16_t>(i + 1));
+        bytes::StoreBe32(image, 8, 80);
+        bytes::StoreBe16(image, 34, 8);
         program.Put({s7::kDB, static_cast<std::uint16_t>(i + 1)}, image);
     }
     return program;
@@ -45,7 +47,7 @@ TEST(Directory, ListsTheCountOfEveryTypeInTheDriversOrder) {
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(payload[i * 4], '0');
         EXPECT_EQ(payload[i * 4 + 1], types[i]);
-        EXPECT_EQ(Load16(payload, i * 4 + 2), h.Plc().Blocks().Count(kinds[i]));
+        EXPECT_EQ(bytes::LoadBe16(payload, i * 4 + 2), h.Plc().Blocks().Count(kinds[i]));
     }
 }
 
@@ -85,8 +87,8 @@ TEST(BlockInfo, PutsTheHeaderFieldsWhereTheDriversReadThem) {
     const Bytes& d = answer.data;
     EXPECT_EQ(d[10], 'p');
     EXPECT_EQ(d[11], 'p');
-    EXPECT_EQ(Load16(d, 16), 10);
-    EXPECT_EQ(Load32(d, 18), image.size());
+    EXPECT_EQ(bytes::LoadBe16(d, 16), 10);
+    EXPECT_EQ(bytes::LoadBe32(d, 18), image.size());
     EXPECT_EQ(d[70], image[image.size() - 36 + 24]) << "block version from the trailer";
     EXPECT_EQ(ErrorOf(h.One(BlockInfoRequest("0A00999"))), s7::error::kBlockNotFound);
 }
@@ -99,7 +101,7 @@ TEST(Upload, ReturnsTheWholeImageInPiecesOfAtMost222Bytes) {
     const s7::Pdu start = h.One(StartUploadRequest("0E00002"));
     ASSERT_EQ(start.param.size(), 16u);
     EXPECT_EQ(start.param[0], 0x1D);
-    EXPECT_EQ(Load16(start.param, 4), 0) << "upload identifiers stay small";
+    EXPECT_EQ(bytes::LoadBe16(start.param, 4), 0) << "upload identifiers stay small";
     EXPECT_EQ(std::string(start.param.begin() + 9, start.param.end()),
               std::string(7 - std::to_string(image.size()).size(), '0') + std::to_string(image.size()));
     const Bytes id(start.param.begin() + 4, start.param.begin() + 8);
@@ -110,8 +112,8 @@ TEST(Upload, ReturnsTheWholeImageInPiecesOfAtMost222Bytes) {
         ++answers;
         ASSERT_EQ(piece.param.size(), 2u);
         ASSERT_GE(piece.data.size(), 4u);
-        EXPECT_EQ(Load16(piece.data, 0), piece.data.size() - 4);
-        EXPECT_EQ(Load16(piece.data, 2), 0x00FB);
+        EXPECT_EQ(bytes::LoadBe16(piece.data, 0), piece.data.size() - 4);
+        EXPECT_EQ(bytes::LoadBe16(piece.data, 2), 0x00FB);
         EXPECT_LE(piece.data.size() - 4, 222u);
         received.insert(received.end(), piece.data.begin() + 4, piece.data.end());
         EXPECT_EQ(piece.param[1], received.size() < image.size() ? 0x01 : 0x00);
@@ -134,10 +136,52 @@ TEST(Upload, SmallBlockComesInOneAnswerAndMissingBlockGetsAnErrorHeader) {
     EXPECT_TRUE(missing.data.empty());
 }
 
+std::uint32_t UploadIdOf(const s7::Pdu& start) {
+    return start.param.size() >= 8 ? bytes::LoadBe32(start.param, 4) : 0;
+}
+
+TEST(Upload, IdentifiersAreReusedOnceAnUploadHasEnded) {
+    Harness h;
+    std::set<std::uint32_t> ids;
+    for (int i = 0; i < 320; ++i) {
+        const s7::Pdu start = h.One(StartUploadRequest("0800001"));
+        ASSERT_EQ(ErrorOf(start), 0) << "upload " << i;
+        ids.insert(UploadIdOf(start));
+        const Bytes id(start.param.begin() + 4, start.param.begin() + 8);
+        ASSERT_EQ(h.One(UploadRequest(id)).param.size(), 2u);
+        ASSERT_EQ(h.One(EndUploadRequest(id)).param, FromHex("1F")) << "upload " << i;
+    }
+    EXPECT_EQ(ids, std::set<std::uint32_t>{7}) << "320 uploads one after another share one identifier";
+
+    // With uploads open at once, an ended one frees the lowest identifier for the next start.
+    std::vector<Bytes> open;
+    for (int i = 0; i < 3; ++i) {
+        const s7::Pdu start = h.One(StartUploadRequest("0800001"));
+        EXPECT_EQ(UploadIdOf(start), 7u + i);
+        open.emplace_back(start.param.begin() + 4, start.param.begin() + 8);
+    }
+    h.One(EndUploadRequest(open[0]));
+    EXPECT_EQ(UploadIdOf(h.One(StartUploadRequest("0800001"))), 7u);
+    EXPECT_EQ(UploadIdOf(h.One(StartUploadRequest("0800001"))), 10u);
+    EXPECT_EQ(h.One(UploadRequest(open[1])).param.size(), 2u) << "the other uploads go on";
+}
+
+TEST(Upload, AClientThatNeverEndsItsUploadsIsRefusedAsBusy) {
+    Harness h;
+    int started = 0;
+    while (started < 100 && ErrorOf(h.One(StartUploadRequest("0800001"))) == 0) {
+        ++started;
+    }
+    EXPECT_EQ(started, 16);
+    EXPECT_EQ(ErrorOf(h.One(StartUploadRequest("0800001"))), s7::error::kBusy);
+    h.One(EndUploadRequest(FromHex("00 00 00 0C")));
+    EXPECT_EQ(UploadIdOf(h.One(StartUploadRequest("0800001"))), 12u);
+}
+
 TEST(Download, ThePlcDrivesTheTransferAndTheNextConnectionUploadsTheBlock) {
     Harness h;
     Bytes image = *h.Plc().Blocks().Find({s7::kFB, 1});
-    Store16(image, 6, 50);
+    bytes::StoreBe16(image, 6, 50);
     const auto first = h.Send(RequestDownloadRequest("0E00050", static_cast<std::uint32_t>(image.size()), 0));
     ASSERT_EQ(first.size(), 2u);
     EXPECT_EQ(first[0].param, FromHex("1A"));
@@ -164,7 +208,7 @@ TEST(Download, ExactlyOnePieceOf222BytesEndsTheTransfer) {
     Harness h;
     Bytes image = *h.Plc().Blocks().Find({s7::kOB, 80});
     image.resize(222);
-    Store32(image, 8, 222);
+    bytes::StoreBe32(image, 8, 222);
     h.Send(RequestDownloadRequest("0800081", 222, 0));
     const auto after = h.Send(DownloadAnswer(image, false));
     ASSERT_EQ(after.size(), 1u);
@@ -258,7 +302,8 @@ TEST(Protection, PasswordUnlocksWhatTheProtectionLevelForbids) {
     EXPECT_EQ(ErrorOf(accepted), 0);
     EXPECT_EQ(accepted.data, FromHex("FF 09 00 00"));
     EXPECT_FALSE(h.Upload("0800001").empty());
-    EXPECT_EQ(Load16(PayloadOf(h.One(SzlRequest(0x0132, 4))), 8 + 6), 1) << "effective protection level";
+    EXPECT_EQ(bytes::LoadBe16(PayloadOf(h.One(SzlRequest(0x0132, 4))), 8 + 6), 1)
+        << "effective protection level";
 }
 
 TEST(Protection, PasswordEncodingFollowsTheStationsTable) {
@@ -282,9 +327,9 @@ TEST(SystemStatusLists, HaveTheSizesTheDriversReadAndRefuseUnknownLists) {
     EXPECT_EQ(h.One(SzlRequest(0x0424, 0)).data.size(), 32u);
     const Bytes modules = PayloadOf(h.One(SzlRequest(0x0011, 0)));
     ASSERT_GE(modules.size(), 8u);
-    EXPECT_EQ(Load16(modules, 0), 0x0011);
-    EXPECT_EQ(Load16(modules, 4), 28) << "record length";
-    EXPECT_EQ(Load16(modules, 6), 3) << "record count";
+    EXPECT_EQ(bytes::LoadBe16(modules, 0), 0x0011);
+    EXPECT_EQ(bytes::LoadBe16(modules, 4), 28) << "record length";
+    EXPECT_EQ(bytes::LoadBe16(modules, 6), 3) << "record count";
     const Bytes name = PayloadOf(h.One(SzlRequest(0x011C, 1)));
     EXPECT_EQ(std::string(name.begin() + 10, name.begin() + 31), "VAULTRA SIMULATED PLC");
     const s7::Pdu unknown = h.One(SzlRequest(0x0F99, 0));
@@ -301,16 +346,16 @@ TEST(VariableTable, ReadAnswersAnAcknowledgementAndThenTheValues) {
     EXPECT_EQ(ErrorOf(answers[0]), 0);
     const Bytes& values = answers[1].data;
     ASSERT_EQ(values.size(), 22u);
-    EXPECT_EQ(Load16(values, 2), 18) << "more than 14: values present";
+    EXPECT_EQ(bytes::LoadBe16(values, 2), 18) << "more than 14: values present";
     EXPECT_EQ(Bytes(values.begin() + 18, values.end()), FromHex("12 34 56 78"));
 }
 
 TEST(VariableTable, ReadOutsideTheAreaOrDataBlockCarriesNoValues) {
     Harness h;
-    EXPECT_EQ(Load16(h.Send(VartabReadRequest(0x72, 2, 999, 0))[1].data, 2), 14);
-    EXPECT_EQ(Load16(h.Send(VartabReadRequest(0x02, 2, 0, 0xFFFF))[1].data, 2), 14);
+    EXPECT_EQ(bytes::LoadBe16(h.Send(VartabReadRequest(0x72, 2, 999, 0))[1].data, 2), 14);
+    EXPECT_EQ(bytes::LoadBe16(h.Send(VartabReadRequest(0x02, 2, 0, 0xFFFF))[1].data, 2), 14);
     // A data block of 128 bytes read whole.
-    EXPECT_EQ(Load16(h.Send(VartabReadRequest(0x72, 64, 10, 0))[1].data, 2), 14 + 128);
+    EXPECT_EQ(bytes::LoadBe16(h.Send(VartabReadRequest(0x72, 64, 10, 0))[1].data, 2), 14 + 128);
 }
 
 TEST(VariableTable, WriteConfirmsWithFFAtDataByte14AndTimersGoByNumber) {
@@ -382,7 +427,7 @@ TEST(Stacks, BlockStackOnlyInStopInterruptStackAlways) {
     h.One(StopRequest());
     const Bytes stack = PayloadOf(h.One(BlockStackRequest()));
     ASSERT_GE(stack.size(), 2u);
-    EXPECT_EQ(Load16(stack, 8), 3) << "OB1, FB1 and FC1 open, behind the parameter and data sizes";
+    EXPECT_EQ(bytes::LoadBe16(stack, 8), 3) << "OB1, FB1 and FC1 open, behind the parameter and data sizes";
     EXPECT_EQ(ErrorOf(h.One(ToggleReadRequest())), 0);
 }
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <span>
 
+#include <vaultra/byte_order.h>
+
 namespace vaultra::s7wire {
 
 class ByteReader {
@@ -24,22 +26,22 @@ public:
     bool ReadU16Be(uint16_t& out) {
         if (!Has(2))
             return false;
-        out = static_cast<uint16_t>(bytes_[pos_] << 8 | bytes_[pos_ + 1]);
+        out = bytes::LoadBe16(bytes_, pos_);
         pos_ += 2;
         return true;
     }
     bool ReadU16Le(uint16_t& out) {
         if (!Has(2))
             return false;
-        out = static_cast<uint16_t>(bytes_[pos_] | bytes_[pos_ + 1] << 8);
+        out = bytes::LoadLe16(bytes_, pos_);
         pos_ += 2;
         return true;
     }
     bool ReadU32Be(uint32_t& out) {
-        uint16_t hi = 0, lo = 0;
-        if (!Has(4) || !ReadU16Be(hi) || !ReadU16Be(lo))
+        if (!Has(4))
             return false;
-        out = static_cast<uint32_t>(hi) << 16 | lo;
+        out = bytes::LoadBe32(bytes_, pos_);
+        pos_ += 4;
         return true;
     }
     // Takes n bytes as a view into the underlying buffer.
@@ -62,24 +64,5 @@ private:
     std::span<const uint8_t> bytes_;
     size_t pos_ = 0;
 };
-
-// Big-endian appenders used by every request builder.
-template <typename Buffer>
-void PutU16Be(Buffer& out, uint16_t v) {
-    out.push_back(static_cast<uint8_t>(v >> 8));
-    out.push_back(static_cast<uint8_t>(v));
-}
-template <typename Buffer>
-void PutU32Be(Buffer& out, uint32_t v) {
-    PutU16Be(out, static_cast<uint16_t>(v >> 16));
-    PutU16Be(out, static_cast<uint16_t>(v));
-}
-
-inline uint16_t GetU16Be(std::span<const uint8_t> b, size_t at) {
-    return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
-}
-inline uint32_t GetU32Be(std::span<const uint8_t> b, size_t at) {
-    return static_cast<uint32_t>(GetU16Be(b, at)) << 16 | GetU16Be(b, at + 2);
-}
 
 }  // namespace vaultra::s7wire

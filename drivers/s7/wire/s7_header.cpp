@@ -1,5 +1,7 @@
 #include "drivers/s7/wire/s7_header.h"
 
+#include <vaultra/byte_order.h>
+
 namespace vaultra::s7wire {
 
 void AppendS7Header(std::vector<uint8_t>& out, const S7Header& header) {
@@ -7,10 +9,9 @@ void AppendS7Header(std::vector<uint8_t>& out, const S7Header& header) {
     out.push_back(header.rosctr);
     out.push_back(0x00);
     out.push_back(0x00);
-    out.push_back(static_cast<uint8_t>(header.pduReference));
-    out.push_back(static_cast<uint8_t>(header.pduReference >> 8));
-    PutU16Be(out, header.paramLength);
-    PutU16Be(out, header.dataLength);
+    bytes::AppendLe16(out, header.pduReference);
+    bytes::AppendBe16(out, header.paramLength);
+    bytes::AppendBe16(out, header.dataLength);
 }
 
 bool ReadS7Header(ByteReader& in, S7Header& header) {

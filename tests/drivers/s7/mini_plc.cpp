@@ -4,23 +4,24 @@
 #include <cstdio>
 #include <string>
 
-#include "drivers/s7/wire/s7_header.h"
+#include <vaultra/byte_order.h>
 
 namespace vaultra::s7::testing {
 
 namespace {
 
-void PutBe16(Bytes& out, uint16_t v) {
-    out.push_back(static_cast<uint8_t>(v >> 8));
-    out.push_back(static_cast<uint8_t>(v));
-}
-uint16_t Be16(const Bytes& b, size_t at) {
-    return static_cast<uint16_t>(b[at] << 8 | b[at + 1]);
-}
+constexpr uint8_t kJob = 1;
+constexpr uint8_t kAckData = 3;
+constexpr uint8_t kUserData = 7;
+// How far a request's reference may run ahead of the last one: the driver counts up by one per
+// request and takes over the reference of an answer (the second answer of a memory access adds 7).
+constexpr uint16_t kReferenceStep = 64;
 
+// 32, ROSCTR, 00 00, the reference low byte first as these stations use it, lengths big-endian.
 Bytes Header(uint8_t rosctr, uint16_t ref, size_t plen, size_t dlen) {
-    Bytes out;
-    s7wire::AppendS7Header(out, {rosctr, ref, static_cast<uint16_t>(plen), static_cast<uint16_t>(dlen)});
+    Bytes out{0x32, rosctr, 0x00, 0x00, static_cast<uint8_t>(ref), static_cast<uint8_t>(ref >> 8)};
+    bytes::AppendBe16(out, static_cast<uint16_t>(plen));
+    bytes::AppendBe16(out, static_cast<uint16_t>(dlen));
     return out;
 }
 
@@ -29,7 +30,7 @@ const uint8_t kTypes[7] = {'8', 'A', 'B', 'C', 'D', 'E', 'F'};
 }  // namespace
 
 Bytes AckPdu(uint16_t ref, uint8_t errorClass, uint8_t errorCode, const Bytes& param, const Bytes& data) {
-    Bytes out = Header(s7wire::kRosctrAckData, ref, param.size(), data.size());
+    Bytes out = Header(kAckData, ref, param.size(), data.size());
     out.push_back(errorClass);
     out.push_back(errorCode);
     out.insert(out.end(), param.begin(), param.end());
@@ -44,8 +45,8 @@ Bytes UserDataPdu(uint16_t ref, uint8_t group, uint8_t subfunction, uint8_t sequ
                 0x12,        static_cast<uint8_t>(0x80 | (group & 0x0F)),
                 subfunction, sequence,
                 0x00,        static_cast<uint8_t>(last ? 0x00 : 0x01)};
-    PutBe16(param, error);
-    Bytes out = Header(s7wire::kRosctrUserData, ref, param.size(), data.size());
+    bytes::AppendBe16(param, error);
+    Bytes out = Header(kUserData, ref, param.size(), data.size());
     out.insert(out.end(), param.begin(), param.end());
     out.insert(out.end(), data.begin(), data.end());
     return out;
@@ -76,17 +77,33 @@ std::vector<Bytes> MiniPlc::Handle(const Bytes& pdu) {
     if (pdu.size() < 10 || pdu[0] != 0x32)
         return {};
     const uint16_t ref = static_cast<uint16_t>(pdu[4] | pdu[5] << 8);
-    const size_t plen = Be16(pdu, 6), dlen = Be16(pdu, 8);
+    const size_t plen = bytes::LoadBe16(pdu, 6), dlen = bytes::LoadBe16(pdu, 8);
     if (pdu.size() < 10 + plen + dlen)
         return {};
     const Bytes param(pdu.begin() + 10, pdu.begin() + 10 + static_cast<long>(plen));
     const Bytes data(pdu.begin() + 10 + static_cast<long>(plen),
                      pdu.begin() + 10 + static_cast<long>(plen + dlen));
-    if (pdu[1] == s7wire::kRosctrJob)
+    if (!ReferenceInOrder(pdu[1], param, ref)) {
+        ++referenceFaults;
+        return {AckPdu(ref, 0x85, 0x00, {param.empty() ? uint8_t{0} : param[0]}, {})};
+    }
+    if (pdu[1] == kJob)
         return Job(ref, param, data);
-    if (pdu[1] == s7wire::kRosctrUserData)
+    if (pdu[1] == kUserData)
         return UserData(ref, param, data);
     return {};
+}
+
+bool MiniPlc::ReferenceInOrder(uint8_t rosctr, const Bytes& param, uint16_t ref) {
+    if (rosctr == kJob && !param.empty() && param[0] == 0xF0) {
+        // A connect starts the count again at 2.
+        lastReference_ = 2;
+        return ref == 2;
+    }
+    if (ref < lastReference_ || ref - lastReference_ > kReferenceStep)
+        return false;
+    lastReference_ = ref;
+    return true;
 }
 
 std::vector<Bytes> MiniPlc::Job(uint16_t ref, const Bytes& param, const Bytes& data) {
@@ -133,7 +150,7 @@ std::vector<Bytes> MiniPlc::Job(uint16_t ref, const Bytes& param, const Bytes& d
                 return {AckPdu(ref, 0xD2, 0x01, {0x1E}, {})};
             const size_t n = std::min(uploadPiece, uploading_->size() - uploadOffset_);
             Bytes d;
-            PutBe16(d, static_cast<uint16_t>(n));
+            bytes::AppendBe16(d, static_cast<uint16_t>(n));
             d.insert(d.end(), {0x00, 0xFB});
             d.insert(d.end(), uploading_->begin() + static_cast<long>(uploadOffset_),
                      uploading_->begin() + static_cast<long>(uploadOffset_ + n));
@@ -163,14 +180,14 @@ std::vector<Bytes> MiniPlc::TypeList(uint16_t ref, uint8_t type, bool followUp) 
             continue;
         if (taken == entriesPerAnswer)
             break;
-        PutBe16(entries, key.second);
+        bytes::AppendBe16(entries, key.second);
         entries.insert(entries.end(), {0x22, 0x05});
         ++taken;
     }
     listOffset_ += taken;
     const bool last = index <= listOffset_;
     Bytes d{0xFF, 0x09};
-    PutBe16(d, static_cast<uint16_t>(entries.size()));
+    bytes::AppendBe16(d, static_cast<uint16_t>(entries.size()));
     d.insert(d.end(), entries.begin(), entries.end());
     return {UserDataPdu(ref, 0x43, 0x02, 0x05, last, 0, d)};
 }
@@ -192,7 +209,7 @@ std::vector<Bytes> MiniPlc::UserData(uint16_t ref, const Bytes& param, const Byt
             for (const auto& entry : blocks)
                 count += entry.first.first == t;
             d.insert(d.end(), {'0', t});
-            PutBe16(d, count);
+            bytes::AppendBe16(d, count);
         }
         return {UserDataPdu(ref, 0x43, 0x01, 0, true, 0, d)};
     }
@@ -250,12 +267,12 @@ std::vector<Bytes> MiniPlc::Variables(uint16_t ref, uint8_t subfunction, const B
     const Bytes ack = UserDataPdu(ref, 0x41, subfunction, 0, true, 0, {0xFF, 0x09, 0x00, 0x00});
     const uint8_t area = data.at(30) & 0xF0;
     const size_t size = data[30] & 0x0F, count = data[31];
-    const size_t address = Be16(data, 34), bytes = size * count;
+    const size_t address = bytes::LoadBe16(data, 34), bytes = size * count;
     Bytes& memory = areas[area];
     if (subfunction == 0x02) {
         ++seen["read"];
         Bytes d{0xFF, 0x09};
-        PutBe16(d, static_cast<uint16_t>(14 + bytes));
+        bytes::AppendBe16(d, static_cast<uint16_t>(14 + bytes));
         d.resize(18, 0);
         d.insert(d.end(), memory.begin() + static_cast<long>(address),
                  memory.begin() + static_cast<long>(address + bytes));
