@@ -4,6 +4,7 @@
 
 #include "app/scan.h"
 #include "app/schedule.h"
+#include "app/text_catalogue.h"
 #include "platform/cp1252.h"
 #include "platform/files.h"
 
@@ -14,6 +15,8 @@ namespace {
 constexpr std::string_view kLineEnd = "\n\r";
 constexpr uint32_t kFormatBase = 0xDE00;
 constexpr const char* kEndsEarly = "Der Sicherungssatz endet vorzeitig; fehlende Werte werden als 0 gelesen.";
+constexpr const char* kTrailingBytes =
+    "Nach dem letzten Eintrag folgen weitere Daten; die Datei ist wohl kein Sicherungssatz.";
 
 // ---- writing -------------------------------------------------------------------------------------------
 
@@ -189,7 +192,7 @@ private:
     void NoteEnd() {
         if (!report_.truncated) {
             report_.truncated = true;
-            report_.warnings.emplace_back(kEndsEarly);
+            report_.warnings.emplace_back(Tr(kEndsEarly));
         }
     }
 
@@ -273,7 +276,11 @@ LoadReport DecodeBackupSet(std::string_view bytes, StationSettings& settings, En
     }
     if (entries.size() < report.announcedEntries && !report.truncated) {
         report.truncated = true;
-        report.warnings.emplace_back(kEndsEarly);
+        report.warnings.emplace_back(Tr(kEndsEarly));
+    }
+    if (!r.AtEnd()) {
+        report.trailingBytes = true;
+        report.warnings.emplace_back(Tr(kTrailingBytes));
     }
     return report;
 }

@@ -21,7 +21,11 @@ struct LoadReport {
     uint32_t announcedEntries = 0;      // the entry count field
     bool entriesDropped = false;        // count of 1024 or more: the set opened with no entries
     bool truncated = false;             // the file ended before its last field
+    bool trailingBytes = false;         // more bytes after the last announced entry
     std::vector<std::string> warnings;  // German, one per problem (bad numbers, early end, dropped entries)
+
+    // Read without any problem: saving it again loses nothing.
+    bool Clean() const { return warnings.empty(); }
 };
 
 // The file's bytes for the settings and the entries (texts in Windows-1252, cut and padded to their widths).

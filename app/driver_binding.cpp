@@ -121,6 +121,9 @@ int DriverBinding::ConnectS7(CElement& e) {
     ConnectionRecord& record = station_.record;
     if (kind == InterfaceKind::S7Lan || kind == InterfaceKind::S7Rfc1006) {
         record.port = LanPortSetup(record.port, e);
+    } else {
+        // A LAN connect earlier in this process left its link port in the shared record.
+        station_.ApplyComPort();
     }
     s7_.SetBlockPause(kS7BlockPause);
     s7_.SetTimeOut(kS7TimeOut);

@@ -28,6 +28,24 @@ inline constexpr const char* kReadBlock = "%s: %-3.3s %05d lesen";
 inline constexpr const char* kPasswordRefused = "%s: Passwort von der Steuerung nicht angenommen.";
 inline constexpr const char* kBadFileSuffix =
     "%s: Dateizusatz \"%s\" der Steuerung ist kein gültiger Dateiname.";
+inline constexpr const char* kBlockLengthMismatch =
+    "%s: %-3.3s %05d: Längenangabe im Bausteinkopf passt nicht zu den gelesenen Daten.";
 inline constexpr const char* kProjectNotWritten = "%s: Projekt %s konnte nicht geschrieben werden.";
+
+// The S7 restore.
+inline constexpr const char* kWriteBlock = "%s: %-3.3s %05d übertragen";
+inline constexpr const char* kBlockNotTransferable = "Baustein nicht in AG übertragbar";
+inline constexpr const char* kPlcBusy = "AG ist beschäftigt";
+inline constexpr const char* kKeySwitchRun =
+    "Der Schluesselschalter der Steuerung ist auf RUN \nund nicht auf RUN-P. Somit ist keine Uebertragung "
+    "moeglich\nDas Programm wird beendet\n";
+inline constexpr const char* kPlcWritten = "korrekt in AG geschrieben";
+inline constexpr const char* kRestoreDebugLine = "%-3.3s %05d Fehler %04X %04X\n";
+inline constexpr const char* kProjectNotReadable = "%s: Projekt %s kann nicht gelesen werden.";
+inline constexpr const char* kBlockRefused = "%s: %-3.3s %05d von der Steuerung nicht angenommen.";
+inline constexpr const char* kUnknownBlockType = "%s: Baustein unbekannten Typs %u übergangen.";
+
+// The PLC trigger.
+inline constexpr const char* kCheckTrigger = "%s: Trigger prüfen";
 
 }  // namespace vaultra::app::texts

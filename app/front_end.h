@@ -2,9 +2,22 @@
 // The engine calls these on its own thread, between the steps of a run.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace vaultra::app {
+
+class CElement;
+
+// What one run of an entry did, for a front end's result line.
+struct RunOutcome {
+    bool succeeded = false;
+    std::size_t blocks = 0;   // blocks stored
+    std::uint64_t bytes = 0;  // bytes of the stored block images
+    std::string path;         // project or program file written; empty when nothing was written
+    std::string failure;      // why the run failed, in words (empty on success)
+};
 
 enum class MessageButtons { Ok, OkCancel, YesNo };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
@@ -19,6 +32,8 @@ public:
 
     // Status line: shown at once; the idle text returns when the front end decides the line is stale.
     virtual void StatusText(const std::string& text) = 0;
+    // The finer status texts of a run (every block type and block); a front end may leave them out.
+    virtual void DetailText(const std::string& text) { StatusText(text); }
     virtual void ShowIdleStatus() = 0;
     // The clock pane, refreshed by every timer pass ("%d.%m.%Y %H:%M:%S").
     virtual void ShowClock(const std::string& text) = 0;
@@ -41,6 +56,10 @@ public:
     virtual void RepaintList() = 0;
     // Wait cursor of the run-all commands.
     virtual void SetBusy(bool busy) = 0;
+
+    // A run of an entry begins and ends (backup from the timer or a run-all command).
+    virtual void RunStarted(const CElement& /*entry*/) {}
+    virtual void RunEnded(const CElement& /*entry*/, const RunOutcome& /*outcome*/) {}
 };
 
 // The abort check the procedures call between steps: a quit request aborts at once, an Escape press

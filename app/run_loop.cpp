@@ -4,7 +4,9 @@
 #include <string>
 
 #include "app/engine_texts.h"
+#include "app/operand_access.h"
 #include "app/schedule.h"
+#include "app/text_catalogue.h"
 #include "platform/time.h"
 
 namespace vaultra::app {
@@ -13,7 +15,7 @@ namespace {
 
 constexpr const char* kClockFormat = "%d.%m.%Y %H:%M:%S";
 constexpr const char* kS5Unavailable = "%s: S5-Sicherung ist in dieser Station nicht verfügbar.";
-constexpr const char* kTriggerUnavailable = "%s: SPS-Trigger ist in dieser Station nicht verfügbar.";
+constexpr const char* kS5RestoreUnavailable = "%s: S5-Rücksicherung ist in dieser Station nicht verfügbar.";
 
 // Holds the station's busy flag for one pass or command.
 class BusyScope {
@@ -34,11 +36,22 @@ int64_t SystemWallClock::Now() {
 }
 
 Engine::Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& drivers)
-    : station_(station), ui_(ui), clock_(clock), drivers_(drivers), s7Backup_(drivers, station, ui) {}
+    : station_(station),
+      ui_(ui),
+      clock_(clock),
+      drivers_(drivers),
+      s7Backup_(drivers, station, ui),
+      s7Restore_(drivers, station, ui),
+      trigger_(drivers, station, ui, s7Backup_, s7Restore_),
+      commands_(drivers, station, ui) {
+    s7Backup_.writeOperandBit = [&drivers](ConnectionRecord& record, const std::string& operand, int value) {
+        return WriteOperandBit(drivers.S7(), record, operand, value);
+    };
+}
 
 int Engine::RunMissing(CElement& e, const char* text) {
     char line[256];
-    std::snprintf(line, sizeof line, text, e.name.c_str());
+    std::snprintf(line, sizeof line, Tr(text), e.name.c_str());
     ui_.StatusText(line);
     e.Set(flag::kLastFailed, true);
     e.Set(flag::kLastSucceeded, false);
@@ -47,10 +60,23 @@ int Engine::RunMissing(CElement& e, const char* text) {
 
 int Engine::BackupEntry(CElement& e) {
     ui_.ForgetEscape();
-    if (IsS7Entry(e)) {
-        return backupS7 ? backupS7(e) : s7Backup_.Run(e, std::string());
+    ui_.RunStarted(e);
+    int result = 0;
+    RunOutcome outcome;
+    if (IsS7Entry(e) && !backupS7) {
+        result = s7Backup_.Run(e, std::string());
+        outcome = s7Backup_.LastOutcome();
+    } else if (IsS7Entry(e)) {
+        result = backupS7(e);
+    } else if (backupS5) {
+        result = backupS5(e);
+    } else {
+        result = RunMissing(e, kS5Unavailable);
+        outcome.failure = Tr("S5-Sicherung ist in dieser Station nicht verfÃ¼gbar");
     }
-    return backupS5 ? backupS5(e) : RunMissing(e, kS5Unavailable);
+    outcome.succeeded = result != 0;
+    ui_.RunEnded(e, outcome);
+    return result;
 }
 
 void Engine::TimerTick() {
@@ -69,7 +95,8 @@ void Engine::TimerTick() {
         }
         int result = 0;
         if (kind == IntervalKind::PlcTrigger) {
-            result = checkTrigger ? checkTrigger(e) : RunMissing(e, kTriggerUnavailable);
+            ui_.ForgetEscape();
+            result = checkTrigger ? checkTrigger(e) : trigger_.Check(e);
         } else {
             result = BackupEntry(e);
         }
@@ -83,7 +110,15 @@ void Engine::TimerTick() {
     }
 }
 
-bool Engine::RunEntries(const std::vector<CElement*>& entries) {
+int Engine::RestoreEntry(CElement& e) {
+    ui_.ForgetEscape();
+    if (IsS7Entry(e)) {
+        return restoreS7 ? restoreS7(e) : s7Restore_.Run(e, std::string());
+    }
+    return restoreS5 ? restoreS5(e) : RunMissing(e, kS5RestoreUnavailable);
+}
+
+bool Engine::RunEntries(const std::vector<CElement*>& entries, bool restore) {
     if (station_.runBusy) {
         return false;
     }
@@ -95,7 +130,7 @@ bool Engine::RunEntries(const std::vector<CElement*>& entries) {
             allSucceeded = false;
             break;
         }
-        allSucceeded = BackupEntry(*e) != 0 && allSucceeded;
+        allSucceeded = (restore ? RestoreEntry(*e) : BackupEntry(*e)) != 0 && allSucceeded;
         ui_.RepaintList();
     }
     ui_.SetBusy(false);
@@ -110,15 +145,37 @@ bool Engine::BackupAll() {
     return RunEntries(all);
 }
 
-bool Engine::BackupEntries(const std::vector<std::size_t>& indexes) {
+std::vector<CElement*> Engine::Chosen(const std::vector<std::size_t>& indexes) const {
     std::vector<CElement*> chosen;
     for (const std::size_t i : indexes) {
         if (i >= station_.entries.size()) {
-            return false;
+            return {};
         }
         chosen.push_back(&station_.entries[i]);
     }
-    return RunEntries(chosen);
+    return chosen;
+}
+
+bool Engine::BackupEntries(const std::vector<std::size_t>& indexes) {
+    const auto chosen = Chosen(indexes);
+    return chosen.size() == indexes.size() && RunEntries(chosen);
+}
+
+bool Engine::RestoreAll() {
+    std::vector<std::size_t> all;
+    for (std::size_t i = 0; i < station_.entries.size(); ++i) {
+        all.push_back(i);
+    }
+    return RestoreEntries(all);
+}
+
+bool Engine::RestoreEntries(const std::vector<std::size_t>& indexes) {
+    // Restore is a command of its own that the station can switch off.
+    if (station_.settings.noWriteBack != 0) {
+        return false;
+    }
+    const auto chosen = Chosen(indexes);
+    return chosen.size() == indexes.size() && RunEntries(chosen, true);
 }
 
 }  // namespace vaultra::app

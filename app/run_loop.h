@@ -9,7 +9,10 @@
 
 #include "app/driver_binding.h"
 #include "app/front_end.h"
+#include "app/plc_commands.h"
+#include "app/plc_trigger.h"
 #include "app/s7_backup.h"
+#include "app/s7_restore.h"
 #include "app/station.h"
 
 namespace vaultra::app {
@@ -46,17 +49,30 @@ public:
 
     // Runs the backup procedure of the entry's family; nonzero on success.
     int BackupEntry(CElement& e);
+    // Runs the restore procedure of the entry's family; nonzero on success.
+    int RestoreEntry(CElement& e);
+    // "Alle Rücksichern" and the restore of chosen entries; false while restore is switched off.
+    bool RestoreAll();
+    bool RestoreEntries(const std::vector<std::size_t>& indexes);
 
     S7Backup& S7Procedure() { return s7Backup_; }
+    S7Restore& S7RestoreProcedure() { return s7Restore_; }
+    // Start, stop and clear of the marked entries' PLCs.
+    PlcCommands& Commands() { return commands_; }
 
     // Replaceable procedures. backupS7 defaults to the S7 backup with the entry's own file. Without an S5
-    // backup or a trigger poll installed, such entries fail with a status text.
+    // backup installed, such entries fail with a status text.
     Procedure backupS7;
     Procedure backupS5;
     Procedure checkTrigger;
+    // restoreS7 defaults to the S7 restore; trigger entries are polled by the PLC trigger unless
+    // checkTrigger is installed.
+    Procedure restoreS7;
+    Procedure restoreS5;
 
 private:
-    bool RunEntries(const std::vector<CElement*>& entries);
+    bool RunEntries(const std::vector<CElement*>& entries, bool restore = false);
+    std::vector<CElement*> Chosen(const std::vector<std::size_t>& indexes) const;
     int RunMissing(CElement& e, const char* text);
 
     Station& station_;
@@ -64,6 +80,9 @@ private:
     WallClock& clock_;
     DriverBinding& drivers_;
     S7Backup s7Backup_;
+    S7Restore s7Restore_;
+    PlcTrigger trigger_;
+    PlcCommands commands_;
 };
 
 }  // namespace vaultra::app

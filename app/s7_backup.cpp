@@ -1,16 +1,19 @@
 #include "app/s7_backup.h"
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
 
 #include "app/block_list.h"
+#include "app/driver_status.h"
 #include "app/engine_texts.h"
+#include "app/procedure_support.h"
 #include "app/s7_password.h"
+#include "app/scan.h"
+#include "app/text_catalogue.h"
+#include "s7project/project_layout.h"
 #include "s7project/s7project.h"
 
 namespace vaultra::app {
@@ -22,42 +25,6 @@ constexpr std::size_t kPresenceEntries = 65536;
 constexpr std::size_t kImageOffset = 10;
 constexpr std::size_t kBlockBufferSize = kImageOffset + kS7MaxImageLength;
 constexpr std::size_t kMaxFileNameBytes = 255;
-
-__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int n = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
-    if (n > 0) {
-        std::vsnprintf(out.data(), out.size() + 1, format, again);
-    }
-    va_end(again);
-    return out;
-}
-
-void MarkFailed(CElement& e) {
-    e.Set(flag::kLastFailed, true);
-    e.Set(flag::kLastSucceeded, false);
-}
-
-void MarkSucceeded(CElement& e) {
-    e.Set(flag::kLastFailed, false);
-    e.Set(flag::kLastSucceeded, true);
-}
-
-// A suffix shown in a message: control characters would garble the status line.
-std::string Printable(const std::string& text) {
-    std::string out = text.substr(0, 64);
-    for (char& c : out) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '?';
-        }
-    }
-    return out;
-}
 
 uint16_t StatusAreaWord(const ConnectionRecord& record, std::size_t offset) {
     return static_cast<uint16_t>(record.area.statusArea[offset] | (record.area.statusArea[offset + 1] << 8));
@@ -72,57 +39,11 @@ bool TypeSelected(const ConnectionRecord& record, int type) {
     return mode == 5 ? selection != 0 : selection >= 2;
 }
 
-// Shows the progress bar for the life of a run.
-class ProgressScope {
-public:
-    explicit ProgressScope(FrontEnd& ui) : ui_(ui) { ui_.ShowProgress(); }
-    ~ProgressScope() { ui_.HideProgress(); }
-    ProgressScope(const ProgressScope&) = delete;
-    ProgressScope& operator=(const ProgressScope&) = delete;
-
-private:
-    FrontEnd& ui_;
-};
-
-// The open driver connection of a run: released on every way out, the PLC started again first when the
-// run stopped it and has not started it yet.
-class OpenConnection {
-public:
-    OpenConnection(const S7Table& s7, ConnectionRecord& record) : s7_(s7), record_(record) {}
-    ~OpenConnection() { Close(); }
-    OpenConnection(const OpenConnection&) = delete;
-    OpenConnection& operator=(const OpenConnection&) = delete;
-
-    void Stop() {
-        s7_.AGStop(&record_);
-        stopped_ = true;
-    }
-    void StartIfStopped() {
-        if (stopped_) {
-            s7_.AGStart(&record_);
-            stopped_ = false;
-        }
-    }
-    void Close() {
-        if (open_) {
-            StartIfStopped();
-            s7_.Exit(&record_, 0);
-            open_ = false;
-        }
-    }
-
-private:
-    const S7Table& s7_;
-    ConnectionRecord& record_;
-    bool open_ = true;
-    bool stopped_ = false;
-};
-
 // One run of the procedure for one entry.
 class BackupRun {
 public:
-    BackupRun(DriverBinding& drivers, Station& station, FrontEnd& ui, CElement& e)
-        : drivers_(drivers), station_(station), ui_(ui), e_(e), record_(station.record) {}
+    BackupRun(DriverBinding& drivers, Station& station, FrontEnd& ui, CElement& e, RunOutcome& outcome)
+        : drivers_(drivers), station_(station), ui_(ui), e_(e), record_(station.record), outcome_(outcome) {}
 
     int Execute(const std::string& fileSuffix, const S7Backup& procedure);
 
@@ -132,8 +53,11 @@ private:
     bool ReadDirectories(OpenConnection& connection);
     bool ReadDirectory(OpenConnection& connection, int type);
     bool UploadBlocks(OpenConnection& connection);
+    bool FailUpload(OpenConnection& connection, const std::string& text);
     bool Abort();
     int Fail(const std::string& text);
+    // Notes why the run failed, with the driver's reason for its last call when there is one.
+    void NoteFailure(const std::string& what, bool withDriverReason);
     bool StoreProject(const std::string& path, const S7Backup& procedure);
 
     DriverBinding& drivers_;
@@ -141,6 +65,7 @@ private:
     FrontEnd& ui_;
     CElement& e_;
     ConnectionRecord& record_;
+    RunOutcome& outcome_;
     std::unique_ptr<uint8_t[]> blockBuffer_;
     std::vector<int16_t> presence_;
     std::vector<uint32_t> pending_;  // (type << 16) + number
@@ -149,7 +74,8 @@ private:
 
 bool BackupRun::Allocate() {
     try {
-        blockBuffer_ = std::make_unique_for_overwrite<uint8_t[]>(kBlockBufferSize);
+        // Zeroed, and zeroed again after each block: no byte of an earlier block can be taken for this one.
+        blockBuffer_ = std::make_unique<uint8_t[]>(kBlockBufferSize);
         presence_.assign(kPresenceEntries, 0);
         return true;
     } catch (const std::bad_alloc&) {
@@ -160,16 +86,28 @@ bool BackupRun::Allocate() {
 int BackupRun::Fail(const std::string& text) {
     if (!text.empty()) {
         ui_.StatusText(text);
+        if (outcome_.failure.empty()) {
+            outcome_.failure = text;
+        }
     }
     MarkFailed(e_);
     return 0;
+}
+
+void BackupRun::NoteFailure(const std::string& what, bool withDriverReason) {
+    if (!outcome_.failure.empty()) {
+        return;
+    }
+    const std::string reason = withDriverReason ? DriverFailureReason(record_.status, record_.plcError) : "";
+    outcome_.failure = reason.empty() ? what : what + " (" + reason + ")";
 }
 
 bool BackupRun::Abort() {
     if (!EscapePressed(ui_)) {
         return false;
     }
-    ui_.StatusText(texts::kAbort);
+    ui_.StatusText(Tr(texts::kAbort));
+    NoteFailure(Tr(texts::kAbort), false);
     return true;
 }
 
@@ -181,6 +119,7 @@ bool BackupRun::SendPassword(OpenConnection& connection) {
     if (drivers_.S7().DoPassword(&record_, encoded.data()) != 0 && record_.plcError == 0) {
         return true;
     }
+    NoteFailure(Tr("Passwort nicht angenommen"), true);
     connection.Close();
     return false;
 }
@@ -192,11 +131,12 @@ bool BackupRun::ReadDirectory(OpenConnection& connection, int type) {
         drivers_.S7().RdDir(&record_, 4, presence_.data(), nullptr);
     }
     std::fill(presence_.begin(), presence_.end(), 0);
-    ui_.StatusText(Format(texts::kReadDirectory, e_.name.c_str(), typeName));
+    ui_.DetailText(Format(Tr(texts::kReadDirectory), e_.name.c_str(), typeName));
     if (Abort()) {
         return false;
     }
     if (drivers_.S7().RdDir(&record_, type, presence_.data(), nullptr) == 0) {
+        NoteFailure(Format(Tr("Bausteinliste %s nicht lesbar"), typeName), true);
         connection.Close();
         return false;
     }
@@ -205,7 +145,7 @@ bool BackupRun::ReadDirectory(OpenConnection& connection, int type) {
         if (presence_[number] == 0 || BlockSelected(e_, skipSystem, type, static_cast<uint32_t>(number))) {
             continue;
         }
-        ui_.StatusText(Format(texts::kBlockLater, e_.name.c_str(), typeName, number));
+        ui_.DetailText(Format(Tr(texts::kBlockLater), e_.name.c_str(), typeName, number));
         if (Abort()) {
             return false;
         }
@@ -218,7 +158,7 @@ bool BackupRun::ReadDirectories(OpenConnection& connection) {
     ui_.SetProgress(20);
     ui_.SetProgressStep(3);
     for (const int type : kS7TypeVisitOrder) {
-        ui_.StatusText(Format(texts::kCheckType, e_.name.c_str(), kS7TypeNames[type]));
+        ui_.DetailText(Format(Tr(texts::kCheckType), e_.name.c_str(), kS7TypeNames[type]));
         if (TypeSelected(record_, type) && !ReadDirectory(connection, type)) {
             return false;
         }
@@ -226,6 +166,16 @@ bool BackupRun::ReadDirectories(OpenConnection& connection) {
     }
     connection.StartIfStopped();
     return true;
+}
+
+// A block that could not be read ends the run: the PLC is started once more when the run stopped it.
+bool BackupRun::FailUpload(OpenConnection& connection, const std::string& text) {
+    ui_.StatusText(text);
+    if (station_.settings.stopPlc != 0) {
+        drivers_.S7().AGStart(&record_);
+    }
+    connection.Close();
+    return false;
 }
 
 bool BackupRun::UploadBlocks(OpenConnection& connection) {
@@ -236,68 +186,78 @@ bool BackupRun::UploadBlocks(OpenConnection& connection) {
     }
     BlockRecord block{};
     block.image = blockBuffer_.get() + kImageOffset;
-    const std::span<const uint8_t> room(block.image, kBlockBufferSize - kImageOffset);
+    const std::span<uint8_t> room(block.image, kBlockBufferSize - kImageOffset);
     for (const uint32_t item : pending_) {
         const int type = static_cast<int>(item >> 16);
         const int number = static_cast<int>(item & 0xFFFF);
         if (Abort()) {
             return false;
         }
-        ui_.StatusText(Format(texts::kReadBlock, e_.name.c_str(), kS7TypeNames[type], number));
+        ui_.DetailText(Format(Tr(texts::kReadBlock), e_.name.c_str(), kS7TypeNames[type], number));
         if (drivers_.S7().RdBst(&record_, &block, type, number) == 0) {
-            ui_.StatusText(texts::kBlockNotReadable);
-            // Started once already after the directories; a failed upload starts it once more.
-            if (station_.settings.stopPlc != 0) {
-                drivers_.S7().AGStart(&record_);
-            }
-            connection.Close();
-            return false;
+            NoteFailure(Format(Tr("Baustein %s %05d nicht lesbar"), kS7TypeNames[type], number), true);
+            return FailUpload(connection, Tr(texts::kBlockNotReadable));
         }
-        const std::size_t length = UploadedImageLength(block, room);
-        blocks_.emplace_back(room.begin(), room.begin() + static_cast<std::ptrdiff_t>(length));
+        const auto length = UploadedImageLength(block, room);
+        if (!length) {
+            const std::string text =
+                Format(Tr(texts::kBlockLengthMismatch), e_.name.c_str(), kS7TypeNames[type], number);
+            NoteFailure(text, false);
+            return FailUpload(connection, text);
+        }
+        const auto image = room.first(*length);
+        blocks_.emplace_back(image.begin(), image.end());
+        std::fill(image.begin(), image.end(), 0);
+        outcome_.bytes += *length;
         ui_.StepProgress();
     }
     return true;
 }
 
 bool BackupRun::StoreProject(const std::string& path, const S7Backup& procedure) {
-    ui_.StatusText(texts::kBeforeSave);
+    ui_.StatusText(Tr(texts::kBeforeSave));
     if (blocks_.empty()) {
         return true;
     }
+    outcome_.blocks = blocks_.size();
     const bool written = procedure.writeProject ? procedure.writeProject(path, blocks_)
                                                 : s7project::WriteS7Project(path, blocks_);
     if (!written) {
-        ui_.StatusText(Format(texts::kProjectNotWritten, e_.name.c_str(), path.c_str()));
+        ui_.StatusText(Format(Tr(texts::kProjectNotWritten), e_.name.c_str(), path.c_str()));
+        NoteFailure(Format(Tr("Projekt %s konnte nicht geschrieben werden"), path.c_str()), false);
         return false;
     }
-    ui_.StatusText(texts::kAfterSave);
+    // The writer keeps the project in a folder of its own (NAME.S7P becomes NAME/NAME.S7P).
+    const std::filesystem::path named(path);
+    outcome_.path = (s7project::ProjectDirectoryFor(named) / named.filename()).string();
+    ui_.StatusText(Tr(texts::kAfterSave));
     return true;
 }
 
 int BackupRun::Execute(const std::string& fileSuffix, const S7Backup& procedure) {
     ProgressScope progress(ui_);
     if (!Allocate()) {
-        return Fail(texts::kNoMemory);
+        return Fail(Tr(texts::kNoMemory));
     }
     // A suffix that would not make a plain file name is refused before the PLC is bothered.
     const auto path = S7ProjectPath(station_.settings.backupDirectory, e_.fileName, fileSuffix);
     if (!path) {
-        return Fail(Format(texts::kBadFileSuffix, e_.name.c_str(), Printable(fileSuffix).c_str()));
+        return Fail(Format(Tr(texts::kBadFileSuffix), e_.name.c_str(), Printable(fileSuffix).c_str()));
     }
     if (Abort()) {
         return Fail({});
     }
     if (drivers_.ConnectS7(e_) == 0) {
         // A failed init has released the port already.
-        return Fail(texts::kPlcUnreachable);
+        NoteFailure(Tr("AG nicht ansprechbar"), true);
+        return Fail(Tr(texts::kPlcUnreachable));
     }
     OpenConnection connection(drivers_.S7(), record_);
     ui_.SetProgress(10);
     if (!SendPassword(connection)) {
-        return Fail(Format(texts::kPasswordRefused, e_.name.c_str()));
+        return Fail(Format(Tr(texts::kPasswordRefused), e_.name.c_str()));
     }
-    ui_.StatusText(texts::kPlcInit);
+    ui_.StatusText(Tr(texts::kPlcInit));
     if (station_.settings.stopPlc != 0) {
         connection.Stop();
     }
@@ -315,7 +275,8 @@ int BackupRun::Execute(const std::string& fileSuffix, const S7Backup& procedure)
     blocks_.clear();
     ui_.SetProgress(100);
     MarkSucceeded(e_);
-    ui_.StatusText(texts::kPlcSaved);
+    outcome_.succeeded = true;
+    ui_.StatusText(Tr(texts::kPlcSaved));
     return 1;
 }
 
@@ -325,7 +286,8 @@ S7Backup::S7Backup(DriverBinding& drivers, Station& station, FrontEnd& ui)
     : drivers_(drivers), station_(station), ui_(ui) {}
 
 int S7Backup::Run(CElement& e, const std::string& fileSuffix) {
-    BackupRun run(drivers_, station_, ui_, e);
+    outcome_ = RunOutcome{};
+    BackupRun run(drivers_, station_, ui_, e, outcome_);
     return run.Execute(fileSuffix, *this);
 }
 
@@ -361,14 +323,14 @@ std::optional<std::string> S7ProjectPath(const std::string& backupDirectory, con
     return path;
 }
 
-std::size_t UploadedImageLength(const BlockRecord& block, std::span<const std::uint8_t> image) {
-    std::size_t length = block.length;
-    if (const auto header = s7project::ReadBlockHeader(image)) {
-        if (header->loadLength >= s7project::kBlockHeaderLength && header->loadLength <= image.size()) {
-            length = header->loadLength;
-        }
+std::optional<std::size_t> UploadedImageLength(const BlockRecord& block,
+                                               std::span<const std::uint8_t> image) {
+    const auto header = s7project::ReadBlockHeader(image);
+    if (!header || header->loadLength < s7project::kBlockHeaderLength || header->loadLength > image.size() ||
+        (header->loadLength & 0xFFFF) != block.length) {
+        return std::nullopt;
     }
-    return std::min(length, image.size());
+    return header->loadLength;
 }
 
 }  // namespace vaultra::app

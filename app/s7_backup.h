@@ -44,7 +44,11 @@ public:
     // Clears the backup request bit of a triggered backup; without one the bit is left alone.
     OperandBitWriter writeOperandBit;
 
+    // What the last Run did: blocks and bytes stored, the project path, or why it failed.
+    const RunOutcome& LastOutcome() const { return outcome_; }
+
 private:
+    RunOutcome outcome_;
     DriverBinding& drivers_;
     Station& station_;
     FrontEnd& ui_;
@@ -60,8 +64,9 @@ bool IsPlainFileNameFragment(const std::string& suffix, std::size_t fileNameLeng
 std::optional<std::string> S7ProjectPath(const std::string& backupDirectory, const std::string& fileName,
                                          const std::string& fileSuffix);
 
-// The length of the image S7RdBst left in the buffer: the 32-bit load length of its header when the image
-// has one that fits, else the record's 16-bit length; never more than the buffer.
-std::size_t UploadedImageLength(const BlockRecord& block, std::span<const std::uint8_t> image);
+// The length of the image S7RdBst left in the buffer: the 32-bit load length of its header. Nothing when
+// the image has no header, or its load length does not fit the buffer or disagrees with the 16-bit length
+// the driver reported: storing it would store bytes the PLC never sent.
+std::optional<std::size_t> UploadedImageLength(const BlockRecord& block, std::span<const std::uint8_t> image);
 
 }  // namespace vaultra::app

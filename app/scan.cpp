@@ -1,5 +1,6 @@
 #include "app/scan.h"
 
+#include <cstdarg>
 #include <limits>
 
 namespace vaultra::app {
@@ -115,6 +116,21 @@ int32_t AtoI(std::string_view text) {
         value = Saturate(value * 10 + (text[i] - '0'), std::numeric_limits<int32_t>::max());
     }
     return static_cast<int32_t>(negative ? -value : value);
+}
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list again;
+    va_copy(again, args);
+    const int n = std::vsnprintf(nullptr, 0, format, args);
+    va_end(args);
+    std::string out(n > 0 ? static_cast<std::size_t>(n) : 0, '\0');
+    if (n > 0) {
+        std::vsnprintf(out.data(), out.size() + 1, format, again);
+    }
+    va_end(again);
+    return out;
 }
 
 }  // namespace vaultra::app

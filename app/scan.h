@@ -48,6 +48,9 @@ std::string Sprintf(const char* format, Args... args) {
                  : std::string(buffer, std::min<size_t>(static_cast<size_t>(n), sizeof buffer - 1));
 }
 
+// printf into a string of any length, for texts that carry names and paths.
+__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...);
+
 // atoi: optional white space, sign, digits; 0 when there are none. Saturates instead of overflowing.
 int32_t AtoI(std::string_view text);
 

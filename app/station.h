@@ -89,7 +89,7 @@ public:
     // Starts an empty set; the settings keep their values.
     void NewSet() { entries.Clear(); }
 
-    // record.port = comPort - 1, as whenever comPort is loaded or confirmed.
+    // record.port = comPort - 1, as whenever comPort is loaded or confirmed and before every serial connect.
     void ApplyComPort();
 
     // Appends an entry; false (nothing added) when the set already holds kMaxEntries.

@@ -3,21 +3,17 @@
 #include <charconv>
 #include <ostream>
 
+#include "app/text_catalogue.h"
+#include "cli/cli_help.h"
 #include "cli/station_commands.h"
 #include "cli/station_session.h"
+#include "cli/terminal_text.h"
 
 namespace vaultra::cli {
 
-namespace {
+using app::Tr;
 
-// One line per entry after the runs, so a script sees every result at a glance.
-void ReportResults(Context& ctx, const app::EntryList& entries, const std::vector<std::size_t>& chosen) {
-    for (const std::size_t i : chosen) {
-        const app::CElement& e = entries[i];
-        const char* result = e.Has(app::flag::kLastSucceeded) ? "gesichert" : "fehlgeschlagen";
-        ctx.out << i << ' ' << e.name << ": " << result << '\n';
-    }
-}
+namespace {
 
 int RunBackup(Context& ctx, const std::string& setPath, const std::vector<std::string>& names) {
     auto session = StationSession::Open(ctx, setPath);
@@ -25,15 +21,21 @@ int RunBackup(Context& ctx, const std::string& setPath, const std::vector<std::s
         return ctx.exitCode;
     }
     const app::EntryList& entries = session->Station().entries;
+    if (entries.empty()) {
+        ctx.err << Format(Tr("Der Sicherungssatz \"%s\" enth\xC3\xA4lt keine Eintr\xC3\xA4ge; es wird nichts "
+                             "gesichert."),
+                          Printable(setPath).c_str())
+                << '\n';
+        return kExitBadInput;
+    }
     std::string bad;
     const auto chosen = ResolveEntries(entries, names, &bad);
     if (!chosen) {
-        ctx.err << "Kein Eintrag \"" << bad << "\" im Sicherungssatz.\n";
+        ctx.err << NoSuchEntryMessage(bad) << '\n';
         return kExitBadInput;
     }
-    const bool allSucceeded = session->Engine().BackupEntries(*chosen);
-    ReportResults(ctx, entries, *chosen);
-    return allSucceeded ? kExitOk : kExitFailed;
+    // Every run prints its own result line (or JSON object) as it ends.
+    return session->Engine().BackupEntries(*chosen) ? kExitOk : kExitFailed;
 }
 
 }  // namespace
@@ -67,14 +69,26 @@ std::optional<std::vector<std::size_t>> ResolveEntries(const app::EntryList& ent
     return chosen;
 }
 
+std::string NoSuchEntryMessage(const std::string& entry) {
+    return Format(Tr("Kein Eintrag \"%s\" im Sicherungssatz."), Printable(entry).c_str());
+}
+
+void AddJsonFlag(CLI::App& cmd, Context& ctx) {
+    cmd.add_flag_callback(
+        "--json", [&ctx] { ctx.level = OutputLevel::Json; },
+        Tr("nur ein JSON-Objekt je Ergebnis eines Eintrags (f\xC3\xBCr Skripte)"));
+}
+
 void RegisterBackupCommand(Cli& cli) {
     auto* cmd = cli.app().add_subcommand(
-        "backup", "Sichert alle Eintr\xC3\xA4ge (\"Alle Sichern\") oder die genannten");
+        "backup", Tr("Sichert alle Eintr\xC3\xA4ge (\"Alle Sichern\") oder die genannten"));
     auto set = std::make_shared<std::string>();
     auto names = std::make_shared<std::vector<std::string>>();
-    cmd->add_option("SET", *set, "Sicherungssatz")->required();
-    cmd->add_option("ENTRY", *names, "Eintrag: Position ab 0 oder Name");
+    cmd->add_option("SET", *set, Tr("Sicherungssatz (.INI)"))->required();
+    cmd->add_option("ENTRY", *names, Tr("Eintr\xC3\xA4ge: Position ab 0 oder Name; ohne Angabe alle"));
     Context& ctx = cli.context();
+    AddJsonFlag(*cmd, ctx);
+    cmd->footer(StationHelpFooter());
     cmd->callback([&ctx, set, names] { ctx.exitCode = RunBackup(ctx, *set, *names); });
 }
 

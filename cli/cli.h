@@ -20,6 +20,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitBadInput = 2;
 
+// How much the station commands print: Quiet only the result lines, Normal one line per phase and the
+// result lines, Verbose also every block, Json one JSON object per entry result and nothing else.
+enum class OutputLevel { Quiet, Normal, Verbose, Json };
+
 struct Context {
     std::ostream& out;
     std::ostream& err;
@@ -27,7 +31,12 @@ struct Context {
     std::function<int64_t()> now;             // the station clock (seconds since 1970)
     std::filesystem::path settingsStorePath;  // the per-user settings store
     std::string programDirectory;             // offered as backup directory when none is set
+    OutputLevel level = OutputLevel::Normal;
 };
+
+// Chooses the language of every text from --lang in the arguments, else LC_ALL / LC_MESSAGES / LANG;
+// called before the command line is built so that its help texts are in that language too.
+void ChooseLanguage(int argc, const char* const* argv);
 
 class Cli {
 public:
@@ -46,6 +55,7 @@ public:
 private:
     std::unique_ptr<CLI::App> app_;
     Context context_;
+    std::string language_;  // applied by ChooseLanguage before parsing
 };
 
 // new, show, add, change, delete, config.

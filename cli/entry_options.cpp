@@ -2,8 +2,12 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
+
+#include "app/text_catalogue.h"
+#include "cli/entry_checks.h"
 
 namespace vaultra::cli {
 
@@ -140,34 +144,61 @@ std::optional<std::string> ApplyFields(const EntryOptions& o, app::EntryDialogVa
     return o.nameOperand ? app::LeaveNameOperandField(v) : std::nullopt;
 }
 
+// A schedule option that the chosen interval kind does not use would be dropped in silence.
+std::optional<std::string> CheckScheduleOptions(const EntryOptions& o, const app::EntryDialogValues& v) {
+    using K = app::IntervalKind;
+    const auto is = [&v](std::initializer_list<K> kinds) {
+        return std::any_of(kinds.begin(), kinds.end(), [&v](K k) { return v.kind == static_cast<int>(k); });
+    };
+    const struct {
+        bool given;
+        bool used;
+        const char* text;
+    } checks[] = {
+        {o.every.has_value(), is({K::Every}), "--every gilt nur mit --interval every."},
+        {o.at.has_value(), is({K::Daily, K::Weekly, K::Monthly}),
+         "--at gilt nur mit --interval daily, weekly oder monthly."},
+        {o.weekday.has_value(), is({K::Weekly}), "--weekday gilt nur mit --interval weekly."},
+        {o.day.has_value(), is({K::Monthly}), "--day gilt nur mit --interval monthly."},
+        {o.triggerInterval.has_value(), is({K::PlcTrigger}),
+         "--trigger-interval gilt nur mit --interval trigger."},
+    };
+    for (const auto& check : checks) {
+        if (check.given && !check.used) {
+            return app::Tr(check.text);
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 void AddEntryOptions(CLI::App& cmd, EntryOptions& o) {
     cmd.add_option("--name", o.name,
-                   "Name (h\xC3\xB6"
-                   "chstens 40 Zeichen)");
+                   app::Tr("Name (h\xC3\xB6"
+                           "chstens 40 Zeichen)"));
     cmd.add_option("--interface", o.interface,
-                   "S5 Direkt | S5 H1-Bus | S7 MPI-Bus | S5-LAN | S7-LAN | S7-RFC1006");
+                   app::Tr("S5 Direkt | S5 H1-Bus | S7 MPI-Bus | S5-LAN | S7-LAN | S7-RFC1006"));
     cmd.add_option("--address", o.address,
-                   "Adresse: H1 aabbccddeeff, MPI 002[:Slot], IP[:MPI[:Slot]], IP[:Slot]");
+                   app::Tr("Adresse: H1 aabbccddeeff, MPI 002[:Slot], IP[:MPI[:Slot]], IP[:Slot]"));
     cmd.add_option("--password", o.password,
-                   "Passwort (h\xC3\xB6"
-                   "chstens 8 Zeichen)");
-    cmd.add_option("--file", o.file, "Dateiname");
-    cmd.add_option("--interval", o.interval, "every | daily | weekly | monthly | never | trigger");
-    cmd.add_option("--every", o.every, "Intervall H:MM (alle)");
+                   app::Tr("Passwort (h\xC3\xB6"
+                           "chstens 8 Zeichen)"));
+    cmd.add_option("--file", o.file, app::Tr("Dateiname"));
+    cmd.add_option("--interval", o.interval, app::Tr("every | daily | weekly | monthly | never | trigger"));
+    cmd.add_option("--every", o.every, app::Tr("Intervall H:MM (alle)"));
     cmd.add_option("--at", o.at,
-                   "Uhrzeit HH:MM (t\xC3\xA4glich, w\xC3\xB6"
-                   "chentlich, monatlich)");
-    cmd.add_option("--weekday", o.weekday, "Son | Mon | Die | Mit | Don | Fre | Sam");
-    cmd.add_option("--day", o.day, "Tag des Monats");
-    cmd.add_option("--trigger-interval", o.triggerInterval, "Abfrageintervall H:M:S (SPS-Trigger)");
-    cmd.add_option("--backup-bit", o.backupBit, "Operand des Backup-Bits");
-    cmd.add_option("--restore-bit", o.restoreBit, "Operand des Restore-Bits");
-    cmd.add_option("--name-operand", o.nameOperand, "S7-String mit dem Dateinamen");
-    cmd.add_option("--blocks", o.blocks, "Bausteinliste");
-    auto* only = cmd.add_flag("--only-listed", o.onlyListed, "nur diese Bausteine sichern");
-    auto* skip = cmd.add_flag("--skip-listed", o.skipListed, "keinen dieser Bausteine sichern");
+                   app::Tr("Uhrzeit HH:MM (t\xC3\xA4glich, w\xC3\xB6"
+                           "chentlich, monatlich)"));
+    cmd.add_option("--weekday", o.weekday, app::Tr("Son | Mon | Die | Mit | Don | Fre | Sam"));
+    cmd.add_option("--day", o.day, app::Tr("Tag des Monats"));
+    cmd.add_option("--trigger-interval", o.triggerInterval, app::Tr("Abfrageintervall H:M:S (SPS-Trigger)"));
+    cmd.add_option("--backup-bit", o.backupBit, app::Tr("Operand des Backup-Bits"));
+    cmd.add_option("--restore-bit", o.restoreBit, app::Tr("Operand des Restore-Bits"));
+    cmd.add_option("--name-operand", o.nameOperand, app::Tr("S7-String mit dem Dateinamen"));
+    cmd.add_option("--blocks", o.blocks, app::Tr("Bausteinliste"));
+    auto* only = cmd.add_flag("--only-listed", o.onlyListed, app::Tr("nur diese Bausteine sichern"));
+    auto* skip = cmd.add_flag("--skip-listed", o.skipListed, app::Tr("keinen dieser Bausteine sichern"));
     only->excludes(skip);
 }
 
@@ -177,6 +208,15 @@ std::optional<std::string> ApplyEntryOptions(const EntryOptions& o, app::EntryDi
         return message;
     }
     if (auto message = ApplySchedule(o, v)) {
+        return message;
+    }
+    if (auto message = CheckScheduleOptions(o, v)) {
+        return message;
+    }
+    if (auto message = o.blocks ? CheckBlockListText(*o.blocks) : std::nullopt) {
+        return message;
+    }
+    if (auto message = o.address ? CheckAddressParts(v.interfaceLabel, *o.address) : std::nullopt) {
         return message;
     }
     if (auto message = ApplyFields(o, v, normaliseFileName || o.interface.has_value())) {

@@ -6,7 +6,8 @@
 
 namespace vaultra::cli {
 
-// Each returns the exit status: 0 listed, 2 missing or unreadable (with a message on err).
+// Each returns the exit status: 0 listed, 1 listed but something could not be read, 2 missing or not a
+// project / program file (with a message on err).
 int InspectS7Project(const std::filesystem::path& path, std::ostream& out, std::ostream& err);
 int InspectS5File(const std::filesystem::path& path, std::ostream& out, std::ostream& err);
 

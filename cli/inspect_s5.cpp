@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/inspect.h"
 #include "s5file/block_names.h"
@@ -38,14 +39,28 @@ int InspectS5File(const std::filesystem::path& path, std::ostream& out, std::ost
         }
         return 2;
     }
-    const auto list = opened.file->BlockList();
+    size_t unlisted = 0;
+    const auto list = opened.file->BlockList(&unlisted);
     out << "S5 program file " << path.string() << ": " << list.size() << " blocks, "
         << opened.file->root().fileSectors << " sectors\n";
     out << "Block     Type  Number  Length  Header\n";
-    for (const BlockKey& key : list) {
+    std::size_t damaged = 0;
+    std::vector<uint8_t> sectors;
+    for (BlockKey key : list) {
         out << BlockLine(key);
+        // A listed block whose sectors cannot be read back is as good as lost.
+        if (opened.file->ReadBlock(key, sectors) != qrf::Error::kNone) {
+            ++damaged;
+        }
     }
-    return 0;
+    if (damaged > 0) {
+        out << damaged << " listed block(s) could not be read\n";
+    }
+    if (unlisted > 0) {
+        err << "vaultra-cli: " << path.string() << ": " << unlisted
+            << " documentation block(s) with a damaged name left out\n";
+    }
+    return damaged > 0 || unlisted > 0 ? 1 : 0;
 }
 
 }  // namespace vaultra::cli

@@ -81,9 +81,8 @@ int InspectS7Project(const std::filesystem::path& path, std::ostream& out, std::
     s7project::ProjectFolders folders;
     s7project::ProjectInfo info;
     if (!s7project::ReadS7Project(projectFile, blocks, folders, &info)) {
-        err << "vaultra-cli: not a readable STEP 7 project (its block container table "
-               "OMBSTX/OFFLINE/BSTCNTOF.DBF is missing or damaged): "
-            << projectFile.string() << "\n";
+        err << "vaultra-cli: not a readable STEP 7 project (" << info.failure << "): " << projectFile.string()
+            << "\n";
         return 2;
     }
     out << "STEP 7 project " << projectFile.string() << "\n"
@@ -92,16 +91,20 @@ int InspectS7Project(const std::filesystem::path& path, std::ostream& out, std::
         << (folders.sdbFolder.empty() ? std::string("(none)") : folders.sdbFolder) << "\n"
         << "Type     Number Load length   Code Interface Additional  Time stamp 1 (code)      "
            "Time stamp 2 (interface)\n";
+    std::size_t listed = 0;
     for (const auto& image : blocks) {
         if (const auto h = s7project::ReadBlockHeader(image)) {
             PrintBlock(out, *h);
+            ++listed;
         }
     }
-    out << blocks.size() << (blocks.size() == 1 ? " block" : " blocks") << "\n";
-    if (info.unreadableBlocks > 0) {
-        out << info.unreadableBlocks << " damaged block record(s) could not be read and are not listed\n";
+    out << listed << (listed == 1 ? " block" : " blocks") << "\n";
+    const std::size_t damaged = info.unreadableBlocks + (blocks.size() - listed);
+    if (damaged > 0) {
+        out << damaged << " damaged block record(s) could not be read and are not listed\n";
     }
-    return 0;
+    // A script checks a backup by the exit status: anything unreadable is a failure.
+    return damaged > 0 ? 1 : 0;
 }
 
 }  // namespace vaultra::cli

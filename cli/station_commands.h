@@ -21,4 +21,10 @@ std::optional<std::vector<std::size_t>> ResolveEntries(const app::EntryList& ent
                                                        const std::vector<std::string>& names,
                                                        std::string* bad);
 
+// --json of the station commands: one JSON object per entry result, nothing else on standard output.
+void AddJsonFlag(CLI::App& cmd, Context& ctx);
+
+// The refusal of an ENTRY argument that names no entry.
+std::string NoSuchEntryMessage(const std::string& entry);
+
 }  // namespace vaultra::cli

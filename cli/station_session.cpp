@@ -5,6 +5,7 @@
 
 #include "cli/set_file.h"
 #include "cli/station_store.h"
+#include "platform/clock.h"
 #include "platform/terminal.h"
 
 namespace vaultra::cli {
@@ -18,12 +19,28 @@ bool WantsProgressBar(const Context& ctx) {
 
 }  // namespace
 
+TerminalFrontEnd::Options StationSession::FrontEndOptions(const Context& ctx) {
+    TerminalFrontEnd::Options options;
+    options.level = ctx.level;
+    options.progressBar = WantsProgressBar(ctx);
+    options.columns = platform::StandardOutputColumns();
+    options.monotonicMs = platform::MonotonicMs;
+    options.indexOf = [this](const app::CElement& entry) -> std::optional<std::size_t> {
+        for (std::size_t i = 0; i < station_.entries.size(); ++i) {
+            if (&station_.entries[i] == &entry) {
+                return i;
+            }
+        }
+        return std::nullopt;
+    };
+    return options;
+}
+
 StationSession::StationSession(Context& ctx, std::unique_ptr<platform::StationSignals> signals)
     : signals_(std::move(signals)),
       clock_(ctx),
       ui_(
-          ctx.out, ctx.now, [this] { return signals_->StopRequested(); }, WantsProgressBar(ctx),
-          platform::StandardOutputColumns()),
+          ctx.out, ctx.now, [this] { return signals_->StopRequested(); }, FrontEndOptions(ctx)),
       drivers_(station_, ui_),
       engine_(station_, ui_, clock_, drivers_) {}
 
@@ -35,15 +52,23 @@ std::unique_ptr<StationSession> StationSession::Open(Context& ctx, const std::st
         return nullptr;
     }
     auto session = std::make_unique<StationSession>(ctx, std::move(signals));
-    if (!OpenSet(ctx, session->station_, setPath)) {
+    if (!OpenSetToRun(ctx, session->station_, setPath)) {
         ctx.exitCode = kExitBadInput;
         return nullptr;
     }
     session->station_.settings.adapterName = ReadAdapterName(ctx);
-    for (app::CElement& e : session->station_.entries) {
-        session->drivers_.BindQrf(e);
-    }
+    session->BindEntries();
     return session;
+}
+
+}  // namespace vaultra::cli
+
+namespace vaultra::cli {
+
+void StationSession::BindEntries() {
+    for (app::CElement& e : station_.entries) {
+        drivers_.BindQrf(e);
+    }
 }
 
 }  // namespace vaultra::cli

@@ -17,7 +17,7 @@ namespace vaultra::cli {
 class StationSession {
 public:
     // Loads the set and binds the S5 program file library for each entry; null (with a message and
-    // ctx.exitCode set) when the set cannot be read or the signal handlers cannot be installed.
+    // ctx.exitCode set) when the set does not load cleanly or the signal handlers cannot be installed.
     static std::unique_ptr<StationSession> Open(Context& ctx, const std::string& setPath);
 
     app::Station& Station() { return station_; }
@@ -27,7 +27,12 @@ public:
 
     StationSession(Context& ctx, std::unique_ptr<platform::StationSignals> signals);
 
+    // Binds the S5 program file library for every entry (again after the list was replaced).
+    void BindEntries();
+
 private:
+    TerminalFrontEnd::Options FrontEndOptions(const Context& ctx);
+
     class ContextClock : public app::WallClock {
     public:
         explicit ContextClock(Context& ctx) : ctx_(ctx) {}

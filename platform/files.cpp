@@ -1,6 +1,8 @@
 #include "platform/files.h"
 
 #include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -87,6 +89,116 @@ bool WriteFileReplacing(const std::filesystem::path& path, std::string_view byte
         return false;
     }
     return true;
+}
+
+std::unique_ptr<RandomAccessFile> RandomAccessFile::Open(const std::filesystem::path& path, Mode mode) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case Mode::kRead:
+            flags |= O_RDONLY;
+            break;
+        case Mode::kUpdate:
+            flags |= O_RDWR;
+            break;
+        case Mode::kCreate:
+            flags |= O_RDWR | O_CREAT | O_TRUNC;
+            break;
+    }
+    int fd = -1;
+    do {
+        fd = ::open(path.c_str(), flags, 0644);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<RandomAccessFile>(new RandomAccessFile(fd));
+}
+
+RandomAccessFile::~RandomAccessFile() {
+    Close();
+}
+
+std::size_t RandomAccessFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) {
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < out.size()) {
+        const ssize_t n =
+            ::pread(fd_, out.data() + done, out.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+bool RandomAccessFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (fd_ >= 0 && done < bytes.size()) {
+        const ssize_t n =
+            ::pwrite(fd_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return fd_ >= 0;
+}
+
+std::uint64_t RandomAccessFile::Size() {
+    struct stat st {};
+    if (fd_ < 0 || ::fstat(fd_, &st) != 0 || st.st_size < 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+bool RandomAccessFile::Sync() {
+    return fd_ >= 0 && ::fsync(fd_) == 0;
+}
+
+bool RandomAccessFile::Close() {
+    if (fd_ < 0) {
+        return true;
+    }
+    const int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0;
+}
+
+bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+    // renameat2 with RENAME_NOREPLACE is not everywhere; a directory target that exists and is not empty
+    // makes rename fail anyway, and the callers check for an existing target first.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool SyncDirectory(const std::filesystem::path& dir) {
+    const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+bool RemoveTree(const std::filesystem::path& path) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    return !ec && !std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
 bool IsReadableAndWritable(const std::filesystem::path& path) {

@@ -1,8 +1,11 @@
 // Whole-file reads and safe whole-file writes.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -18,5 +21,36 @@ bool WriteFileReplacing(const std::filesystem::path& path, std::string_view byte
 
 // True when the file exists and this process may read and write it.
 bool IsReadableAndWritable(const std::filesystem::path& path);
+
+// A file read and written at explicit offsets (no shared position), closed on destruction.
+class RandomAccessFile {
+public:
+    enum class Mode { kRead, kUpdate, kCreate };  // kCreate creates or truncates for update
+    static std::unique_ptr<RandomAccessFile> Open(const std::filesystem::path& path, Mode mode);
+    ~RandomAccessFile();
+    RandomAccessFile(const RandomAccessFile&) = delete;
+    RandomAccessFile& operator=(const RandomAccessFile&) = delete;
+
+    // Bytes read at the offset (fewer at the end of the file or after an error).
+    std::size_t ReadAt(std::uint64_t offset, std::span<std::uint8_t> out);
+    // All bytes written at the offset; false on any error (a full disk among them).
+    bool WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
+    std::uint64_t Size();
+    // Flushes the file's data to the disk.
+    bool Sync();
+    // False when closing reported an error (data that could not be written after all).
+    bool Close();
+
+private:
+    explicit RandomAccessFile(int fd) : fd_(fd) {}
+    int fd_;
+};
+
+// Renames in one step, replacing nothing: false when the target exists or the rename failed.
+bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);
+// Flushes a directory's entries (renames, new and removed names in it) to the disk.
+bool SyncDirectory(const std::filesystem::path& dir);
+// Removes a file or a whole directory tree; true when nothing of it is left.
+bool RemoveTree(const std::filesystem::path& path);
 
 }  // namespace vaultra::platform

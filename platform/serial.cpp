@@ -6,7 +6,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/clock.h"
 #include "platform/fd_wait.h"
@@ -62,16 +64,80 @@ bool AppliedExceptParity(int fd, const termios& wanted) {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path) {
+namespace {
+
+constexpr std::uint32_t kLockPollMs = 50;
+
+int OpenTerminal(const std::string& path, int* error) {
     const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return nullptr;
+        *error = errno;
+        return -1;
     }
     if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0) {
+        *error = isatty(fd) ? errno : ENOTTY;
         close(fd);
-        return nullptr;
+        return -1;
     }
-    return std::unique_ptr<SerialDevice>(new SerialDevice(fd));
+    return fd;
+}
+
+std::string BusyReason(const std::string& path, int owner) {
+    return "Schnittstelle " + path + " ist belegt" +
+           (owner > 0 ? " (Prozess " + std::to_string(owner) + ")." : ".");
+}
+
+// One attempt at claiming and opening the device: the descriptor, -1 with *busy set while another
+// holder has it, -1 with a reason when it cannot be opened at all.
+int TryClaim(const std::string& path, const SerialOpenOptions& options, std::unique_ptr<SerialLockFile>* lock,
+             bool* busy, std::string* reason) {
+    int owner = 0;
+    const auto taken = SerialLockFile::TryTake(options.lockDirectory, SerialLockFileName(path), lock, &owner);
+    if (taken == SerialLockFile::Result::kHeld) {
+        *busy = true;
+        *reason = BusyReason(path, owner);
+        return -1;
+    }
+    int error = 0;
+    const int fd = OpenTerminal(path, &error);
+    if (fd < 0) {
+        lock->reset();
+        *busy = error == EBUSY;  // held by a program that takes no lock file
+        *reason = *busy ? BusyReason(path, 0) : path + ": " + std::strerror(error);
+        return -1;
+    }
+    if (taken == SerialLockFile::Result::kUnusable && !TryFlockExclusive(fd)) {
+        close(fd);
+        *busy = true;
+        *reason = BusyReason(path, 0);
+        return -1;
+    }
+    return fd;
+}
+
+}  // namespace
+
+std::unique_ptr<SerialDevice> SerialDevice::Open(const std::string& path, const SerialOpenOptions& options,
+                                                 std::string* reason) {
+    const std::uint64_t deadline = MonotonicMs() + options.lockWaitMs;
+    std::string why;
+    for (;;) {
+        std::unique_ptr<SerialLockFile> lock;
+        bool busy = false;
+        const int fd = TryClaim(path, options, &lock, &busy, &why);
+        if (fd >= 0) {
+            return std::unique_ptr<SerialDevice>(new SerialDevice(fd, std::move(lock)));
+        }
+        const std::uint64_t now = MonotonicMs();
+        if (!busy || now >= deadline) {
+            break;
+        }
+        SleepMilliseconds(static_cast<std::uint32_t>(std::min<std::uint64_t>(kLockPollMs, deadline - now)));
+    }
+    if (reason != nullptr) {
+        *reason = why;
+    }
+    return nullptr;
 }
 
 SerialDevice::~SerialDevice() {

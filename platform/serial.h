@@ -5,6 +5,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/serial_lock.h"
+
 namespace vaultra::platform {
 
 enum class SerialParity : std::uint8_t { kNone = 0, kOdd = 1, kEven = 2 };
@@ -16,11 +18,18 @@ struct SerialSettings {
     bool twoStopBits = false;
 };
 
+struct SerialOpenOptions {
+    std::uint32_t lockWaitMs = 0;  // how long to wait while another process holds the device
+    std::string lockDirectory = DefaultSerialLockDirectory();  // empty: flock on the device instead
+};
+
 class SerialDevice {
 public:
-    // Opens an existing terminal device for reading and writing, not shared with later openers;
-    // nullptr when it cannot be opened.
-    static std::unique_ptr<SerialDevice> Open(const std::string& path);
+    // Opens an existing terminal device for reading and writing, claimed against every other opener
+    // (processes of this machine and later opens in this one) until it is closed. Waits up to
+    // options.lockWaitMs for a claim held elsewhere; nullptr and a reason when it cannot be opened.
+    static std::unique_ptr<SerialDevice> Open(const std::string& path, const SerialOpenOptions& options = {},
+                                              std::string* reason = nullptr);
     ~SerialDevice();
     SerialDevice(const SerialDevice&) = delete;
     SerialDevice& operator=(const SerialDevice&) = delete;
@@ -43,8 +52,9 @@ public:
     int Descriptor() const { return fd_; }
 
 private:
-    explicit SerialDevice(int fd) : fd_(fd) {}
+    SerialDevice(int fd, std::unique_ptr<SerialLockFile> lock) : fd_(fd), lock_(std::move(lock)) {}
     int fd_;
+    std::unique_ptr<SerialLockFile> lock_;  // null when the flock on fd_ is the claim
 };
 
 }  // namespace vaultra::platform

@@ -29,6 +29,8 @@ int ToNumber(ProcessSignal signal) {
             return SIGTERM;
         case ProcessSignal::User1:
             return SIGUSR1;
+        case ProcessSignal::Kill:
+            return SIGKILL;
     }
     return SIGTERM;
 }

@@ -6,7 +6,7 @@
 
 namespace vaultra::platform {
 
-enum class ProcessSignal { Interrupt, Terminate, User1 };
+enum class ProcessSignal { Interrupt, Terminate, User1, Kill };
 
 // Catches SIGINT, SIGTERM and SIGUSR1 while it lives (one instance per process) and ignores SIGPIPE.
 class SignalWatcher {

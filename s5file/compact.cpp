@@ -60,7 +60,11 @@ Error WriteCopy(const std::filesystem::path& path, const std::filesystem::path& 
     if (!source.file) {
         return source.error;
     }
-    const std::vector<BlockKey> list = source.file->BlockList();
+    size_t unlisted = 0;
+    const std::vector<BlockKey> list = source.file->BlockList(&unlisted);
+    if (unlisted > 0) {
+        return Error::kBlockNotFound;  // a block no key reaches cannot be copied, and must not be lost
+    }
     {
         const OpenResult target = ProgramFile::Open(copyPath, ProgramFile::Mode::kUpdateOrCreate);
         if (!target.file) {

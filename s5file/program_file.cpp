@@ -194,8 +194,12 @@ std::optional<ProgramFile::Location> ProgramFile::Find(const BlockKey& key) cons
     return Location{*group, *entry};
 }
 
-std::vector<BlockKey> ProgramFile::BlockList() const {
+std::vector<BlockKey> ProgramFile::BlockList(size_t* unlisted) const {
     std::vector<BlockKey> list;
+    size_t left = 0;
+    if (unlisted != nullptr) {
+        *unlisted = 0;
+    }
     const auto groups = TreeInOrder(root_.groups);
     if (!groups) {
         return list;
@@ -207,8 +211,16 @@ std::vector<BlockKey> ProgramFile::BlockList() const {
             continue;
         }
         for (size_t e : *entries) {
-            list.push_back(KeyOf(group, group.entries[e]));
+            const BlockKey key = KeyOf(group, group.entries[e]);
+            if (group.IsDocumentation() && NameOf(key) != group.entries[e].name) {
+                ++left;  // no key finds a name that is not in the standard form
+                continue;
+            }
+            list.push_back(key);
         }
+    }
+    if (unlisted != nullptr) {
+        *unlisted = left;
     }
     return list;
 }

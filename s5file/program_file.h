@@ -56,8 +56,10 @@ public:
     // Opens over any byte store; `fileName` goes into a fresh root.
     static OpenResult Open(std::unique_ptr<ByteStore> store, std::string_view fileName, Mode mode);
 
-    // Every block: groups by ascending type code, blocks by ascending number or name.
-    std::vector<BlockKey> BlockList() const;
+    // Every block: groups by ascending type code, blocks by ascending number or name. A documentation
+    // block whose stored name is not in the standard form cannot be reached by any key: it is left out
+    // and counted in *unlisted.
+    std::vector<BlockKey> BlockList(size_t* unlisted = nullptr) const;
     // Completes `key` (length, header bytes) and returns the block's sectors.
     Error ReadBlock(BlockKey& key, std::vector<uint8_t>& sectors) const;
     // Stores `data` (key.length bytes, header area included) under `key`, replacing a block of the same key.

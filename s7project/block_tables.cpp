@@ -175,6 +175,7 @@ private:
 };
 
 struct BlockTable {
+    explicit BlockTable(ProjectIo& io) : table(io) {}
     CDBASEDatei table;
     std::optional<TypeNumberIndex> index;
 };
@@ -230,13 +231,10 @@ std::uint32_t FirstObjectNumber(CDBASEDatei& subblk, CDBASEDatei& baustein,
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(next, 0xFFFFFFFFU));
 }
 
-bool WriteObjectNumberFile(const std::filesystem::path& path, std::uint32_t next) {
-    std::ofstream out(ResolveIgnoringCase(path), std::ios::binary | std::ios::trunc);
+bool WriteObjectNumberFile(ProjectIo& io, const std::filesystem::path& path, std::uint32_t next) {
     std::array<std::uint8_t, 4> word{};
     bytes::StoreLe32(word, 0, next);
-    out.write(reinterpret_cast<const char*>(word.data()), word.size());
-    out.close();
-    return !out.fail();
+    return WriteWholeFile(io, ResolveIgnoringCase(path), word);
 }
 
 // Stores one block in both tables; false when anything of it could not be stored.
@@ -267,9 +265,9 @@ bool IsStoredHere(std::span<const std::uint8_t> image) {
 
 }  // namespace
 
-bool WriteBlockTables(const std::filesystem::path& folder, const BlockList& blocks) {
-    BlockTable baustein;
-    BlockTable subblk;
+bool WriteBlockTables(ProjectIo& io, const std::filesystem::path& folder, const BlockList& blocks) {
+    BlockTable baustein(io);
+    BlockTable subblk(io);
     const auto b = OpenOrCreateTable(baustein.table, folder / kBausteinTable, kBausteinFields,
                                      kCreateIndexFile | kCreateMemoFile, kBausteinTags);
     const auto s =
@@ -284,9 +282,13 @@ bool WriteBlockTables(const std::filesystem::path& folder, const BlockList& bloc
             ++objectNumber;
         }
     }
+    // Overwritten records leave their earlier memos behind: keep only what the records refer to, so the
+    // memo files track the program and not the number of backups.
+    ok = subblk.table.CompactMemos() && ok;
+    ok = baustein.table.CompactMemos() && ok;
     ok = subblk.table.CloseTable() && ok;
     ok = baustein.table.CloseTable() && ok;
-    return WriteObjectNumberFile(folder / kObjectIdFile, objectNumber) && ok;
+    return WriteObjectNumberFile(io, folder / kObjectIdFile, objectNumber) && ok;
 }
 
 // ---- reading ----
@@ -318,11 +320,16 @@ bool ReadPart(CDBASEDatei& table, std::string_view memoField, std::uint64_t leng
     return true;
 }
 
+// The tables keep no trailer, so a record may ask for at most the trailer's room beyond its parts (and the
+// 4 bytes more the older layout counts): a damaged length never makes the reader allocate more than the
+// record stores.
+constexpr std::uint64_t kMostBeyondParts = kBlockTrailerLength + 4;
+
 // Builds the image from the header values and parts; nothing when they do not fit together.
 std::optional<BlockImage> AssembleImage(BlockHeader h, std::uint64_t total,
                                         const std::array<std::vector<std::uint8_t>, 3>& parts) {
     const std::uint64_t needed = kBlockHeaderLength + parts[0].size() + parts[1].size() + parts[2].size();
-    if (total < needed || total > kMaxBlockImageLength) {
+    if (total < needed || total > needed + kMostBeyondParts || total > kMaxBlockImageLength) {
         return std::nullopt;
     }
     h.loadLength = static_cast<std::uint32_t>(total);

@@ -5,13 +5,14 @@
 #include <filesystem>
 
 #include "s7project/block_image.h"
+#include "s7project/project_io.h"
 
 namespace vaultra::s7project {
 
 // Stores every block of the list except system data blocks and blocks whose attribute bit 0 is clear.
 // `folder` is OMBSTX/OFFLINE/<OfflineFolder>. False when a table, memo or baustein.id could not be
 // written, or a block image was shorter than its header announces (such a block is not stored).
-bool WriteBlockTables(const std::filesystem::path& folder, const BlockList& blocks);
+bool WriteBlockTables(ProjectIo& io, const std::filesystem::path& folder, const BlockList& blocks);
 
 // Appends the blocks of SUBBLK.DBF in record order (the layout this station writes). Returns the number
 // of block records that could not be rebuilt whole (they are left out).

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <ctime>
 #include <mutex>
+#include <string>
 #include <system_error>
+#include <unordered_map>
 
 #include <vaultra/byte_order.h>
 #include "s7project/dbase_index.h"
@@ -22,9 +24,6 @@ constexpr std::array<std::uint8_t, 4> kMemoMark{0xFF, 0xFF, 0x08, 0x00};
 constexpr std::size_t kMemoHeadLength = 8;
 constexpr std::size_t kMdxBlockLength = 512;
 constexpr std::size_t kTagHeaderPageBytes = 1022;
-constexpr std::ios::openmode kUpdate = std::ios::in | std::ios::out | std::ios::binary;
-constexpr std::ios::openmode kCreate = kUpdate | std::ios::trunc;
-constexpr std::ios::openmode kReadOnly = std::ios::in | std::ios::binary;
 
 // X.DBF -> X.DBT, X.DBF -> X.MDX, following the case of the table's extension.
 std::filesystem::path SiblingPath(const std::filesystem::path& table, std::string_view upperTail) {
@@ -46,46 +45,45 @@ std::array<std::uint8_t, 8> BaseName8(const std::filesystem::path& path) {
     return name;
 }
 
-bool OpenStream(std::fstream& stream, const std::filesystem::path& path, bool& writable) {
-    stream.open(path, kUpdate);
-    writable = stream.is_open();
+using FileSlot = std::unique_ptr<ProjectFile>;
+
+bool OpenStream(ProjectIo& io, FileSlot& file, const std::filesystem::path& path, bool& writable) {
+    file = io.Open(path, FileMode::kUpdate);
+    writable = file != nullptr;
     if (!writable) {
-        stream.clear();
-        stream.open(path, kReadOnly);
+        file = io.Open(path, FileMode::kRead);
     }
-    return stream.is_open();
+    return file != nullptr;
 }
 
-std::uint64_t StreamSize(std::fstream& stream) {
-    stream.clear();
-    stream.seekg(0, std::ios::end);
-    const auto end = stream.tellg();
-    return end < 0 ? 0 : static_cast<std::uint64_t>(end);
+std::uint64_t StreamSize(FileSlot& file) {
+    return file ? file->Size() : 0;
 }
 
-bool ReadAt(std::fstream& stream, std::uint64_t offset, std::span<std::uint8_t> out) {
-    stream.clear();
-    stream.seekg(static_cast<std::streamoff>(offset));
-    stream.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    const bool whole = stream.gcount() == static_cast<std::streamsize>(out.size());
-    stream.clear();
-    return whole;
+bool ReadAt(FileSlot& file, std::uint64_t offset, std::span<std::uint8_t> out) {
+    return file && file->ReadAt(offset, out) == out.size();
 }
 
-bool WriteAt(std::fstream& stream, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
-    stream.seekp(static_cast<std::streamoff>(offset));
-    stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(stream);
+bool WriteAt(FileSlot& file, std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    return file && file->WriteAt(offset, bytes);
 }
 
-bool FlushAndClose(std::fstream& stream) {
-    if (!stream.is_open()) {
+bool FlushAndClose(FileSlot& file) {
+    if (!file) {
         return true;
     }
-    stream.flush();
-    const bool good = static_cast<bool>(stream);
-    stream.close();
-    return good && !stream.fail();
+    const bool ok = file->Close();
+    file.reset();
+    return ok;
+}
+
+// A number as right-aligned decimal text filling the field (a memo field's block number).
+void PutRightAligned(std::span<std::uint8_t> field, std::uint32_t value) {
+    const std::string text = std::to_string(value);
+    std::fill(field.begin(), field.end(), ' ');
+    const std::size_t n = std::min(text.size(), field.size());
+    std::copy(text.end() - static_cast<std::ptrdiff_t>(n), text.end(),
+              field.end() - static_cast<std::ptrdiff_t>(n));
 }
 
 void PutDate(std::span<std::uint8_t> bytes, std::size_t at, const TableDate& d) {
@@ -108,7 +106,9 @@ TableDate LocalToday() {
             static_cast<std::uint8_t>(tm->tm_mday)};
 }
 
-CDBASEDatei::CDBASEDatei(DateSource today) : today_(std::move(today)) {}
+CDBASEDatei::CDBASEDatei(DateSource today) : today_(std::move(today)), io_(&SystemProjectIo()) {}
+
+CDBASEDatei::CDBASEDatei(ProjectIo& io, DateSource today) : today_(std::move(today)), io_(&io) {}
 
 CDBASEDatei::~CDBASEDatei() {
     CloseTable();
@@ -161,8 +161,8 @@ bool CDBASEDatei::CreateTable(const std::filesystem::path& path, unsigned flags)
         f.offset = recordLength_ - 1;
         recordLength_ += f.length;
     }
-    table_.open(path, kCreate);
-    if (!table_.is_open()) {
+    table_ = io_->Open(path, FileMode::kCreate);
+    if (!table_) {
         return false;
     }
     tablePath_ = path;
@@ -173,22 +173,17 @@ bool CDBASEDatei::CreateTable(const std::filesystem::path& path, unsigned flags)
     data_.clear();
     current_ = 0;
     if (withMemo) {
-        memo_.open(SiblingPath(path, "T"), kCreate);
-        memoOpen_ = memo_.is_open();
+        memoPath_ = SiblingPath(path, "T");
+        memo_ = io_->Open(memoPath_, FileMode::kCreate);
+        memoOpen_ = memo_ != nullptr;
         failed_ = failed_ || !memoOpen_;
-        memoHeader_ = {};
-        bytes::StoreLe32(memoHeader_, 0, 1);
-        const auto base = BaseName8(path);
-        std::copy(base.begin(), base.end(), memoHeader_.begin() + 8);
-        memoHeader_[18] = 0x02;
-        memoHeader_[19] = 0x01;
-        bytes::StoreLe32(memoHeader_, 20, kMemoBlockLength);
+        ResetMemoHeader();
         failed_ = failed_ || (memoOpen_ && !WriteAt(memo_, 0, memoHeader_));
         memoFileSize_ = kMemoBlockLength;
     }
     if ((flags & kCreateIndexFile) != 0) {
-        index_.open(SiblingPath(path, "MDX"), kCreate);
-        indexOpen_ = index_.is_open();
+        index_ = io_->Open(SiblingPath(path, "MDX"), FileMode::kCreate);
+        indexOpen_ = index_ != nullptr;
         failed_ = failed_ || !indexOpen_;
     }
     MarkModified();
@@ -197,8 +192,8 @@ bool CDBASEDatei::CreateTable(const std::filesystem::path& path, unsigned flags)
 
 bool CDBASEDatei::CreateIndexHeader(const std::filesystem::path& tablePath) {
     if (!indexOpen_) {
-        index_.open(SiblingPath(tablePath, "MDX"), kCreate);
-        indexOpen_ = index_.is_open();
+        index_ = io_->Open(SiblingPath(tablePath, "MDX"), FileMode::kCreate);
+        indexOpen_ = index_ != nullptr;
         if (!indexOpen_) {
             failed_ = true;
             return false;
@@ -267,12 +262,11 @@ bool CDBASEDatei::OpenTable(const std::filesystem::path& requested) {
         CloseTable();
     }
     const std::filesystem::path path = ResolveIgnoringCase(requested);
-    if (!OpenStream(table_, path, tableWritable_)) {
-        table_.clear();
+    if (!OpenStream(*io_, table_, path, tableWritable_)) {
         return false;
     }
     if (!ReadTableFile(path)) {
-        table_.close();
+        table_.reset();
         ResetState();
         return false;
     }
@@ -331,29 +325,43 @@ bool CDBASEDatei::ParseDescriptors(const std::vector<std::uint8_t>& file) {
 }
 
 void CDBASEDatei::OpenMemoFile(const std::filesystem::path& path) {
+    memoPath_ = path;
     bool writable = false;
-    memoOpen_ = OpenStream(memo_, path, writable);
+    memoOpen_ = OpenStream(*io_, memo_, path, writable);
     if (!memoOpen_) {
-        memo_.clear();
         return;
     }
     memoFileSize_ = StreamSize(memo_);
     if (!ReadAt(memo_, 0, memoHeader_)) {
-        memoHeader_ = {};
-        bytes::StoreLe32(memoHeader_, 0, 1);
-        const auto base = BaseName8(tablePath_);
-        std::copy(base.begin(), base.end(), memoHeader_.begin() + 8);
-        memoHeader_[18] = 0x02;
-        memoHeader_[19] = 0x01;
-        bytes::StoreLe32(memoHeader_, 20, kMemoBlockLength);
+        ResetMemoHeader();
     }
+}
+
+void CDBASEDatei::ResetMemoHeader() {
+    memoHeader_ = {};
+    bytes::StoreLe32(memoHeader_, 0, 1);
+    const auto base = BaseName8(tablePath_);
+    std::copy(base.begin(), base.end(), memoHeader_.begin() + 8);
+    memoHeader_[18] = 0x02;
+    memoHeader_[19] = 0x01;
+    bytes::StoreLe32(memoHeader_, 20, kMemoBlockLength);
+}
+
+bool CDBASEDatei::CreateMissingMemoFile() {
+    if (!tableOpen_ || memoOpen_) {
+        return tableOpen_;
+    }
+    if (!tableWritable_ || memoPath_.empty()) {
+        return false;
+    }
+    ResetMemoHeader();
+    return RestartMemoFile();
 }
 
 void CDBASEDatei::OpenIndexFile(const std::filesystem::path& path) {
     bool writable = false;
-    indexOpen_ = OpenStream(index_, path, writable);
+    indexOpen_ = OpenStream(*io_, index_, path, writable);
     if (!indexOpen_) {
-        index_.clear();
         return;
     }
     mdxHeader_ = {};
@@ -408,6 +416,7 @@ void CDBASEDatei::ResetState() {
     fieldCount_ = 0;
     fields_.clear();
     tablePath_.clear();
+    memoPath_.clear();
     tableOpen_ = memoOpen_ = indexOpen_ = tableWritable_ = false;
     failed_ = modified_ = false;
     prefix_.clear();
@@ -650,10 +659,80 @@ std::uint32_t CDBASEDatei::MemoLength(std::uint32_t block) {
     return extent ? extent->second : 0;
 }
 
+// ---- memo compaction ----
+
+// Memo blocks the records refer to, each once, in record and field order.
+std::vector<std::uint32_t> CDBASEDatei::MemoReferences(std::span<const std::size_t> memoFields) const {
+    std::vector<std::uint32_t> blocks;
+    for (std::size_t r = 0; r < RecordSlots() && !IsEndMarker(static_cast<std::uint32_t>(r)); ++r) {
+        for (const std::size_t f : memoFields) {
+            const std::uint64_t block = LeadingNumber(FieldText(static_cast<std::uint32_t>(r), f));
+            if (block != 0 && block <= 0xFFFFFFFFU &&
+                std::find(blocks.begin(), blocks.end(), block) == blocks.end()) {
+                blocks.push_back(static_cast<std::uint32_t>(block));
+            }
+        }
+    }
+    return blocks;
+}
+
+// Truncates the memo file to its header; the next memo goes to block 1.
+bool CDBASEDatei::RestartMemoFile() {
+    memo_ = io_->Open(memoPath_, FileMode::kCreate);
+    memoOpen_ = memo_ != nullptr;
+    bytes::StoreLe32(memoHeader_, 0, 1);
+    memoFileSize_ = kMemoBlockLength;
+    MarkModified();
+    return memoOpen_ && WriteAt(memo_, 0, memoHeader_);
+}
+
+bool CDBASEDatei::CompactMemos() {
+    if (!tableOpen_ || !memoOpen_) {
+        return tableOpen_;
+    }
+    std::vector<std::size_t> memoFields;
+    for (std::size_t i = 0; i < fieldCount_; ++i) {
+        if (fields_[i].type == 'M') {
+            memoFields.push_back(i);
+        }
+    }
+    const auto blocks = MemoReferences(memoFields);
+    std::vector<std::optional<std::vector<std::uint8_t>>> memos;
+    memos.reserve(blocks.size());
+    for (const std::uint32_t block : blocks) {
+        memos.push_back(ReadMemo(block));
+    }
+    if (!tableWritable_ || !RestartMemoFile()) {
+        failed_ = true;
+        return false;
+    }
+    std::unordered_map<std::uint32_t, std::uint32_t> moved;
+    for (std::size_t i = 0; i < blocks.size(); ++i) {
+        const bool usable = memos[i] && !memos[i]->empty();
+        const std::uint32_t block = usable ? WriteMemo(*memos[i]) : 0;
+        if (usable && block == 0) {
+            return false;  // WriteMemo marked the table failed
+        }
+        moved.emplace(blocks[i], block);
+    }
+    for (std::size_t r = 0; r < RecordSlots() && !IsEndMarker(static_cast<std::uint32_t>(r)); ++r) {
+        for (const std::size_t f : memoFields) {
+            const std::uint64_t block = LeadingNumber(FieldText(static_cast<std::uint32_t>(r), f));
+            const auto found =
+                block <= 0xFFFFFFFFU ? moved.find(static_cast<std::uint32_t>(block)) : moved.end();
+            if (found != moved.end()) {
+                PutRightAligned(
+                    std::span(data_).subspan(r * recordLength_ + 1 + fields_[f].offset, fields_[f].length),
+                    found->second);
+            }
+        }
+    }
+    return !failed_;
+}
+
 // ---- index rebuild ----
 
 bool CDBASEDatei::RebuildIndexes() {
-    table_.flush();
     const std::uint32_t tags = std::min<std::uint32_t>(bytes::LoadLe32(mdxHeader_, 28), kMdxTagSlotsWritten);
     nextIndexBlock_ = 4 + 4 * tags;
     bool ok = true;

@@ -8,15 +8,17 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "s7project/project_io.h"
 
 namespace vaultra::s7project {
 
@@ -51,6 +53,8 @@ inline constexpr unsigned kCreateMemoFile = 2;
 class CDBASEDatei {
 public:
     explicit CDBASEDatei(DateSource today = LocalToday);
+    // A table whose files are opened and written through `io`.
+    explicit CDBASEDatei(ProjectIo& io, DateSource today = LocalToday);
     ~CDBASEDatei();
     CDBASEDatei(const CDBASEDatei&) = delete;
     CDBASEDatei& operator=(const CDBASEDatei&) = delete;
@@ -109,6 +113,12 @@ public:
     // the block lacks the memo mark or the memo does not lie whole inside the file.
     std::optional<std::vector<std::uint8_t>> ReadMemo(std::uint32_t block);
     std::uint32_t MemoLength(std::uint32_t block);
+    // Rewrites the memo file with only the memos that records (deleted ones too) refer to, in record
+    // order, and points the memo fields at their new blocks; a reference to a damaged memo becomes 0.
+    // The table is written at close as usual.
+    bool CompactMemos();
+    // Creates an empty memo file for a table whose memo file is missing; true when the table has one now.
+    bool CreateMissingMemoFile();
 
 private:
     struct Field {
@@ -138,14 +148,19 @@ private:
     bool FieldMatches(std::uint32_t record, std::size_t field, std::string_view value) const;
     void FillTableHeader(std::uint8_t version, bool productionIndex);
     void StampDate();
+    std::vector<std::uint32_t> MemoReferences(std::span<const std::size_t> memoFields) const;
+    bool RestartMemoFile();
+    void ResetMemoHeader();
 
     DateSource today_;
+    ProjectIo* io_;
     std::size_t fieldCount_ = 0;
     std::vector<Field> fields_;
     std::filesystem::path tablePath_;
-    std::fstream table_;
-    std::fstream memo_;
-    std::fstream index_;
+    std::filesystem::path memoPath_;
+    std::unique_ptr<ProjectFile> table_;
+    std::unique_ptr<ProjectFile> memo_;
+    std::unique_ptr<ProjectFile> index_;
     bool tableOpen_ = false;
     bool memoOpen_ = false;
     bool indexOpen_ = false;

@@ -13,15 +13,9 @@ namespace {
 constexpr std::string_view kMagic = "KNIL";
 constexpr std::size_t kPageHeadLength = 16;
 constexpr std::size_t kEntryLength = 24;
-constexpr std::ios::openmode kUpdate = std::ios::in | std::ios::out | std::ios::binary;
 
-std::size_t ReadSome(std::fstream& file, std::uint64_t offset, std::span<std::uint8_t> out) {
-    file.clear();
-    file.seekg(static_cast<std::streamoff>(offset));
-    file.read(reinterpret_cast<char*>(out.data()), static_cast<std::streamsize>(out.size()));
-    const auto n = static_cast<std::size_t>(std::max<std::streamsize>(file.gcount(), 0));
-    file.clear();
-    return n;
+std::size_t ReadSome(ProjectFile& file, std::uint64_t offset, std::span<std::uint8_t> out) {
+    return file.ReadAt(offset, out);
 }
 
 }  // namespace
@@ -34,21 +28,19 @@ bool CLinkDatei::OpenLinkFile(const std::filesystem::path& requested) {
     CloseLinkFile();
     const auto path = ResolveIgnoringCase(requested);
     pages_.clear();
-    file_.open(path, kUpdate);
-    writable_ = file_.is_open();
+    position_ = 0;
+    file_ = io_->Open(path, FileMode::kUpdate);
+    writable_ = file_ != nullptr;
     if (!writable_) {
-        file_.clear();
-        file_.open(path, std::ios::in | std::ios::binary);
+        file_ = io_->Open(path, FileMode::kRead);
     }
-    if (!file_.is_open()) {
-        file_.clear();
+    if (!file_) {
         std::error_code ec;
         if (std::filesystem::exists(path, ec)) {
             return false;
         }
-        file_.open(path, kUpdate | std::ios::trunc);
-        if (!file_.is_open()) {
-            file_.clear();
+        file_ = io_->Open(path, FileMode::kCreate);
+        if (!file_) {
             return false;
         }
         writable_ = open_ = modified_ = true;
@@ -58,14 +50,14 @@ bool CLinkDatei::OpenLinkFile(const std::filesystem::path& requested) {
     open_ = true;
     std::vector<std::uint8_t> header(kLinkUnit, 0);
     const bool headerRead =
-        ReadSome(file_, 0, header) == kLinkUnit && std::equal(kMagic.begin(), kMagic.end(), header.begin());
+        ReadSome(*file_, 0, header) == kLinkUnit && std::equal(kMagic.begin(), kMagic.end(), header.begin());
     const std::uint32_t firstPage = headerRead ? bytes::LoadLe32(header, 8) : kLinkUnit;
     const std::uint32_t end = headerRead ? bytes::LoadLe32(header, 16) : 2 * kLinkUnit;
     const std::size_t pageCount =
         end > firstPage ? std::min<std::size_t>(kLinkMaxPages, (end - firstPage) / kLinkUnit + 1) : 1;
     for (std::size_t i = 0; i < pageCount; ++i) {
         std::vector<std::uint8_t> page(kLinkUnit, 0);
-        ReadSome(file_, std::uint64_t{firstPage} + i * kLinkUnit, page);
+        ReadSome(*file_, std::uint64_t{firstPage} + i * kLinkUnit, page);
         DecodePage(page, i == 0);
     }
     if (pages_.empty()) {
@@ -160,15 +152,10 @@ bool CLinkDatei::CloseLinkFile() {
             const auto page = EncodePage(i);
             bytes.insert(bytes.end(), page.begin(), page.end());
         }
-        file_.clear();
-        file_.seekp(0);
-        file_.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        file_.flush();
-        ok = ok && static_cast<bool>(file_);
+        ok = ok && file_->WriteAt(0, bytes);
     }
-    file_.close();
-    ok = ok && !file_.fail();
-    file_.clear();
+    ok = file_->Close() && ok;
+    file_.reset();
     open_ = writable_ = modified_ = false;
     pages_.clear();
     return ok;
@@ -178,18 +165,16 @@ bool CLinkDatei::SeekLinkFile(std::uint64_t offset) {
     if (!open_) {
         return false;
     }
-    file_.clear();
-    file_.seekg(static_cast<std::streamoff>(offset));
-    return static_cast<bool>(file_);
+    position_ = offset;
+    return true;
 }
 
 std::size_t CLinkDatei::ReadLinkBytes(std::span<std::uint8_t> buffer) {
     if (!open_) {
         return 0;
     }
-    file_.read(reinterpret_cast<char*>(buffer.data()), static_cast<std::streamsize>(buffer.size()));
-    const auto n = static_cast<std::size_t>(std::max<std::streamsize>(file_.gcount(), 0));
-    file_.clear();
+    const std::size_t n = file_->ReadAt(position_, buffer);
+    position_ += n;
     return n;
 }
 

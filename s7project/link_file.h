@@ -4,9 +4,11 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
+#include <memory>
 #include <span>
 #include <vector>
+
+#include "s7project/project_io.h"
 
 namespace vaultra::s7project {
 
@@ -19,7 +21,8 @@ using LinkEntry = std::array<std::uint32_t, 6>;
 
 class CLinkDatei {
 public:
-    CLinkDatei() = default;
+    CLinkDatei() : io_(&SystemProjectIo()) {}
+    explicit CLinkDatei(ProjectIo& io) : io_(&io) {}
     ~CLinkDatei();
     CLinkDatei(const CLinkDatei&) = delete;
     CLinkDatei& operator=(const CLinkDatei&) = delete;
@@ -49,7 +52,9 @@ private:
     std::vector<std::uint8_t> EncodePage(std::size_t index) const;
     void DecodePage(std::span<const std::uint8_t> bytes, bool first);
 
-    std::fstream file_;
+    ProjectIo* io_;
+    std::unique_ptr<ProjectFile> file_;
+    std::uint64_t position_ = 0;  // of ReadLinkBytes
     bool open_ = false;
     bool writable_ = false;
     bool modified_ = false;

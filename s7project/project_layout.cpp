@@ -162,8 +162,8 @@ FieldValues ContainerValues(const std::string& offlineFolder, const BlockList& b
             {"LOADLEN", RightAligned(c.loadLength, 11)}};
 }
 
-bool AddLinks(const std::filesystem::path& path, std::initializer_list<LinkEntry> entries) {
-    CLinkDatei file;
+bool AddLinks(ProjectIo& io, const std::filesystem::path& path, std::initializer_list<LinkEntry> entries) {
+    CLinkDatei file(io);
     if (!file.OpenLinkFile(path)) {
         return false;
     }
@@ -200,14 +200,12 @@ ProjectPaths ResolveProjectPaths(const std::filesystem::path& root, const std::s
     return p;
 }
 
-bool CreateProjectDirectories(const ProjectPaths& p, const std::string& sdbFolder) {
+bool CreateProjectDirectories(ProjectIo& io, const ProjectPaths& p, const std::string& sdbFolder) {
     const auto sdbFolderPath = ResolveIgnoringCase(p.sdb, {sdbFolder});
     bool ok = true;
     for (const auto& dir : {p.root, p.hrs, p.blocks, p.pgFiles, ResolveIgnoringCase(sdbFolderPath, {"LIST"}),
                             ResolveIgnoringCase(sdbFolderPath, {"LINK"})}) {
-        std::error_code ec;
-        std::filesystem::create_directories(dir, ec);
-        ok = IsDirectory(dir) && ok;
+        ok = io.CreateDirectories(dir) && ok;
     }
     return ok;
 }
@@ -236,28 +234,30 @@ int ReadProjectFormat(const std::filesystem::path& projectFile) {
     return bytes::LoadLe32(word, 0) != 0 ? 2 : 3;
 }
 
-bool WriteLinkFiles(const ProjectPaths& p, const std::string& offlineFolder) {
+bool WriteLinkFiles(ProjectIo& io, const ProjectPaths& p, const std::string& offlineFolder) {
     const auto folderNumber = static_cast<std::uint32_t>(std::strtoul(offlineFolder.c_str(), nullptr, 10));
     bool ok = AddLinks(
-        p.root / "LINK.LNK",
+        io, p.root / "LINK.LNK",
         {{0, 0, 0x144101, 1, 0x4, 0x2}, {0, 0, 0x144103, 1, 0x4, 0x2}, {0, 0, 0x119001, 1, 0x4E, 0x2}});
-    ok = AddLinks(p.hrs / "LINKHRS.LNK", {{0, 0, 0x116001, 1, 0x1E, 0x2},
-                                          {0, 0, 0x144103, 1, 0x66, 0x4},
-                                          {0, 0, 0x112001, 0, 0x5, 0x1},
-                                          {0, 0, 0x113001, folderNumber, 0x18, 0x2}}) &&
+    ok = AddLinks(io, p.hrs / "LINKHRS.LNK",
+                  {{0, 0, 0x116001, 1, 0x1E, 0x2},
+                   {0, 0, 0x144103, 1, 0x66, 0x4},
+                   {0, 0, 0x112001, 0, 0x5, 0x1},
+                   {0, 0, 0x113001, folderNumber, 0x18, 0x2}}) &&
          ok;
-    ok = AddLinks(p.blocks / "LINKS.LNK",
+    ok = AddLinks(io, p.blocks / "LINKS.LNK",
                   {{0x116001, 1, 0x11610B, 1, 0x1C, 0x2}, {0, 0, 0x144101, 1, 0x1F, 0x1}}) &&
          ok;
     return ok;
 }
 
-bool WriteProjectTables(const ProjectPaths& p, const std::string& offlineFolder, const BlockList& blocks) {
+bool WriteProjectTables(ProjectIo& io, const ProjectPaths& p, const std::string& offlineFolder,
+                        const BlockList& blocks) {
     bool ok = true;
     const auto offlineFields = ResourceFields(false);
     const auto onlineFields = ResourceFields(true);
     {
-        CDBASEDatei offline;
+        CDBASEDatei offline(io);
         const auto opened =
             OpenOrCreateTable(offline, p.hrs / "S7RESOFF.DBF", offlineFields, kCreateIndexFile, kSharedIdTag);
         if (opened == TableOpening::kCreated) {
@@ -266,14 +266,14 @@ bool WriteProjectTables(const ProjectPaths& p, const std::string& offlineFolder,
         ok = opened != TableOpening::kFailed && offline.CloseTable() && ok;
     }
     {
-        CDBASEDatei online;
+        CDBASEDatei online(io);
         const auto opened =
             OpenOrCreateTable(online, p.hrs / "S7RESONL.DBF", onlineFields, kCreateIndexFile, kSharedIdTag);
         ok = opened != TableOpening::kFailed && online.AppendRecord() &&
              WriteFieldsByName(online, OnlineResourceValues()) && ok;
         ok = online.CloseTable() && ok;
     }
-    CDBASEDatei container;
+    CDBASEDatei container(io);
     const auto opened = OpenOrCreateTable(container, p.offline / "BSTCNTOF.DBF", kContainerFields,
                                           kCreateIndexFile, kSharedIdTag);
     bool positioned = false;

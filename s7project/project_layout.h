@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "s7project/block_image.h"
+#include "s7project/project_io.h"
 
 namespace vaultra::s7project {
 
@@ -28,17 +29,18 @@ struct ProjectPaths {
 };
 ProjectPaths ResolveProjectPaths(const std::filesystem::path& root, const std::string& offlineFolder);
 // Creates the project's folders (existing ones stay); false when one could not be created.
-bool CreateProjectDirectories(const ProjectPaths& paths, const std::string& sdbFolder);
+bool CreateProjectDirectories(ProjectIo& io, const ProjectPaths& paths, const std::string& sdbFolder);
 
 // The project file: format word 0, the project name, the producer, the class id and fixed values.
 std::vector<std::uint8_t> EncodeProjectFile(const std::string& projectName);
 // 3 for a file whose first word is 0 (or that cannot be read), 2 otherwise.
 int ReadProjectFormat(const std::filesystem::path& projectFile);
 
-bool WriteLinkFiles(const ProjectPaths& paths, const std::string& offlineFolder);
+bool WriteLinkFiles(ProjectIo& io, const ProjectPaths& paths, const std::string& offlineFolder);
 
 // S7RESOFF (kept when present), S7RESONL (one record more per write) and BSTCNTOF (counts rewritten).
-bool WriteProjectTables(const ProjectPaths& paths, const std::string& offlineFolder, const BlockList& blocks);
+bool WriteProjectTables(ProjectIo& io, const ProjectPaths& paths, const std::string& offlineFolder,
+                        const BlockList& blocks);
 
 // ID and NAME of the first BSTCNTOF record; nothing without the table or a readable record.
 struct ContainerRecord {

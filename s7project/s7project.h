@@ -5,6 +5,7 @@
 #include <string>
 
 #include "s7project/block_image.h"
+#include "s7project/project_io.h"
 
 namespace vaultra::s7project {
 
@@ -21,13 +22,22 @@ struct ProjectInfo {
     std::string programName;  // NAME of the S7 program record, blanks trimmed; empty when not found
     std::filesystem::path projectDirectory;
     std::size_t unreadableBlocks = 0;  // records or files of blocks that were damaged and left out
+    std::string failure;               // why a read failed, for the operator
 };
 
 // Creates or refreshes the project named by `projectFile` (an empty path means "NONAME.S7P") from the
-// block images in `blocks`. Returns false when any file of the project could not be created or written
-// completely; the files that could be written are left in place.
+// block images in `blocks`. The updated project is built beside the stored one and swapped in whole, so
+// a write that fails (or is killed) leaves the stored project as it was; false then. Memo files keep only
+// the memos the records refer to, so repeated backups of one program do not grow the project.
 bool WriteS7Project(const std::filesystem::path& projectFile, const BlockList& blocks,
                     ProjectFolders& folders);
+// The same with every file operation going through `io`.
+bool WriteS7Project(const std::filesystem::path& projectFile, const BlockList& blocks,
+                    ProjectFolders& folders, ProjectIo& io);
+
+// Puts right what a killed write left beside the project (done by every write as well); false when a
+// leftover could not be removed.
+bool RecoverS7Project(const std::filesystem::path& projectFile);
 
 // Appends the blocks stored in the project to `blocks`: system data blocks first, then the other blocks
 // in table order. Returns false when the project's block container table is missing or unreadable.

@@ -59,13 +59,6 @@ std::filesystem::path PgFile(const std::filesystem::path& folder, std::uint32_t 
     return ResolveIgnoringCase(folder, {Hex8(fileNumber) + ".PG"});
 }
 
-bool WriteFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    return !out.fail();
-}
-
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::filesystem::path& path) {
     std::error_code ec;
     const auto size = std::filesystem::file_size(path, ec);
@@ -126,6 +119,8 @@ FieldValues DirectoryValues() {
 }
 
 struct SdbTables {
+    explicit SdbTables(ProjectIo& io) : io(io), directory(io), link(io), list(io) {}
+    ProjectIo& io;
     CDBASEDatei directory;
     CDBASEDatei link;
     CDBASEDatei list;
@@ -148,7 +143,7 @@ bool StoreSystemDataBlock(SdbTables& t, const SystemDataFolders& folders, std::s
     const std::uint32_t fileNumber = listedNumber != 0 && listedNumber <= 0xFFFFFFFFU
                                          ? static_cast<std::uint32_t>(listedNumber)
                                          : nextFree++;
-    bool ok = WriteFile(PgFile(folders.pgFolder, fileNumber), *file);
+    bool ok = WriteWholeFile(t.io, PgFile(folders.pgFolder, fileNumber), *file);
     ok = StoreById(t.list, fileNumber, ListValues(*h)) && ok;
     ok = StoreById(t.directory, fileNumber, DirectoryValues()) && ok;
     return ok;
@@ -220,8 +215,8 @@ std::optional<BlockImage> DecodeSystemDataFile(std::span<const std::uint8_t> fil
     return image;
 }
 
-bool WriteSystemData(const SystemDataFolders& folders, const BlockList& blocks) {
-    SdbTables t;
+bool WriteSystemData(ProjectIo& io, const SystemDataFolders& folders, const BlockList& blocks) {
+    SdbTables t(io);
     bool ok = OpenOrCreateTable(t.directory, folders.sdb / kDirectoryTable, kDirectoryFields,
                                 kCreateIndexFile, kIdTags) != TableOpening::kFailed;
     ok = OpenOrCreateTable(t.link, FolderTable(folders.sdb, folders.sdbFolder, "LINK"), kLinkFields, 0, {}) !=

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "s7project/block_image.h"
+#include "s7project/project_io.h"
 
 namespace vaultra::s7project {
 
@@ -29,7 +30,7 @@ struct SystemDataFolders {
 
 // Writes the .PG files and the three tables. False when any of them could not be written, or a system
 // data block image was inconsistent (it is not stored).
-bool WriteSystemData(const SystemDataFolders& folders, const BlockList& blocks);
+bool WriteSystemData(ProjectIo& io, const SystemDataFolders& folders, const BlockList& blocks);
 
 // Finds the system data folder through S0112001.DBF and its LINK tables. Returns the folder found, the
 // empty string when the table lists none, or `current` when the table cannot be opened.

@@ -1,5 +1,6 @@
 #include "s7project/table_schema.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "s7project/dbase_index.h"
@@ -12,6 +13,13 @@ TableOpening OpenOrCreateTable(CDBASEDatei& table, const std::filesystem::path& 
                                std::span<const TagSpec> tags) {
     const std::filesystem::path path = ResolveIgnoringCase(requested);
     if (table.OpenTable(path)) {
+        // Memos go to a new memo file when the old one is lost; the records that pointed into it read as
+        // damaged, the blocks written now are whole.
+        const bool memoFields =
+            std::any_of(fields.begin(), fields.end(), [](const FieldSpec& f) { return f.type == 'M'; });
+        if (memoFields && !table.HasMemoFile()) {
+            table.CreateMissingMemoFile();
+        }
         return TableOpening::kOpened;
     }
     table.SetFieldCount(fields.size());

@@ -10,6 +10,8 @@ packages=(
   libdbd-xbase-perl python3 python3-dbfread
   tshark
   clang-format
+  clang libclang-rt-14-dev
+  qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools libgl-dev fonts-dejavu-core
 )
 
 missing=()

@@ -7,6 +7,7 @@
 
 #include "s7project/s7project.h"
 #include "sim/s7/demo_program.h"
+#include "sim/s7/presets.h"
 #include "sim/s7/service.h"
 #include "sim/server.h"
 
@@ -77,6 +78,7 @@ std::optional<s7::PlcOptions> MakePlcOptions(const S7Command& command, const s7:
     options.faults.cutAfter = command.cutAfter;
     options.faults.memoryFull = command.memoryFull;
     options.faults.busy = command.busy;
+    options.faults.fragmented = command.fragmented;
     options.faults.adapterE0330 = command.adapterE0330;
     for (const std::string& text : command.errorAnswers) {
         const auto injection = ParseErrorAnswer(text);
@@ -87,6 +89,20 @@ std::optional<s7::PlcOptions> MakePlcOptions(const S7Command& command, const s7:
         options.faults.errors.push_back(*injection);
     }
     return options;
+}
+
+std::optional<std::string> ApplyPresets(const S7Command& command, s7::Plc& plc) {
+    for (const std::string& preset : command.stringPresets) {
+        if (auto error = s7::ApplyStringPreset(plc, preset)) {
+            return error;
+        }
+    }
+    for (const std::string& preset : command.bitPresets) {
+        if (auto error = s7::ApplyBitPreset(plc, preset)) {
+            return error;
+        }
+    }
+    return std::nullopt;
 }
 
 TransportOptions MakeTransportOptions(const S7Command& command) {
@@ -142,6 +158,9 @@ void AddS7Command(CLI::App& app, S7Command& c) {
     s7->add_flag("--fault-busy", c.busy, "refuse every request as busy");
     s7->add_flag("--adapter-e0330", c.adapterE0330, "MPI adapter answers the bus parameters with E=0330");
     s7->add_flag("-v,--verbose", c.verbose, "log every telegram on standard error");
+    s7->add_option("--set", c.bitPresets, "start with an operand bit set or cleared, e.g. M10.0=1");
+    s7->add_option("--set-string", c.stringPresets, "start with an S7 string, e.g. DB5.DBB0=A12");
+    s7->add_flag("--fault-fragmented", c.fragmented, "refuse downloads for lack of memory until compressed");
 }
 
 int RunS7Command(const S7Command& command) {
@@ -160,6 +179,10 @@ int RunS7Command(const S7Command& command) {
     log.Trace("program of " + std::to_string(program.Size()) + " blocks, " +
               std::to_string(program.TotalBytes()) + " bytes");
     s7::Plc plc(*options, std::move(program), log);
+    if (const auto presetError = ApplyPresets(command, plc)) {
+        log.Note(*presetError);
+        return 2;
+    }
     Server server(plc, MakeTransportOptions(command));
     std::vector<std::string> lines;
     if (!server.Open(lines, &error)) {

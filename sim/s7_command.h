@@ -36,6 +36,9 @@ struct S7Command {
     bool busy = false;
     bool adapterE0330 = false;
     bool verbose = false;
+    std::vector<std::string> bitPresets;     // --set M10.0=1
+    std::vector<std::string> stringPresets;  // --set-string DB5.DBB0=A12
+    bool fragmented = false;
 };
 
 void AddS7Command(CLI::App& app, S7Command& command);

@@ -81,6 +81,42 @@ void BM_ReadProject(benchmark::State& state) {
     std::filesystem::remove_all(dir);
 }
 
+std::uint64_t TreeBytes(const std::filesystem::path& dir) {
+    std::uint64_t size = 0;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir)) {
+        size += e.is_regular_file() ? e.file_size() : 0;
+    }
+    return size;
+}
+
+// Ten backups of one unchanged program into the same project: the time of the ten and the project's
+// size after the first and after the tenth.
+void BM_TenBackupsOfOneProgram(benchmark::State& state) {
+    const BlockList blocks = MakeProgram(static_cast<std::size_t>(state.range(0)));
+    const auto dir = BenchDirectory("repeat");
+    double first = 0;
+    double tenth = 0;
+    for (auto _ : state) {
+        std::filesystem::remove_all(dir);
+        std::filesystem::create_directories(dir);
+        ProjectFolders folders;
+        for (int i = 0; i < 10; ++i) {
+            if (!WriteS7Project(dir / "BENCH.S7P", blocks, folders)) {
+                state.SkipWithError("project could not be written");
+                break;
+            }
+            if (i == 0) {
+                first = static_cast<double>(TreeBytes(dir / "BENCH"));
+            }
+        }
+        tenth = static_cast<double>(TreeBytes(dir / "BENCH"));
+    }
+    state.counters["first_bytes"] = first;
+    state.counters["tenth_bytes"] = tenth;
+    std::filesystem::remove_all(dir);
+}
+
+BENCHMARK(BM_TenBackupsOfOneProgram)->Arg(600)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_WriteProject)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ReadProject)->Arg(500)->Arg(2000)->Unit(benchmark::kMillisecond)->UseRealTime();
 

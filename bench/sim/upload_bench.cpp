@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <thread>
 
-#include "drivers/s7/wire/iso_framing.h"
 #include "platform/poller.h"
 #include "platform/server_socket.h"
 #include "sim/s7/plc.h"
 #include "sim/s7/session.h"
+#include "sim/transport/framing/tpkt.h"
 #include "sim/transport/iso_tcp.h"
 
 namespace vaultra::sim {
@@ -102,14 +102,15 @@ private:
 class Client {
 public:
     explicit Client(std::uint16_t port) : stream_(platform::ConnectLoopback(port, 2000)) {
-        stream_->WriteAll(s7wire::TpktFrame(s7wire::ConnectionRequest(2)));
+        // Connection request: local TSAP 01 00, remote TSAP 02 02, TPDU size code 08.
+        const Bytes request = {0x11, 0xE0, 0x00, 0x00, 0x00, 0x01, 0x00, 0xC0, 0x01,
+                               0x08, 0xC1, 0x02, 0x01, 0x00, 0xC2, 0x02, 0x02, 0x02};
+        stream_->WriteAll(tpkt::Packet(request));
         Packet();
         Exchange(Job(Bytes{0xF0, 0, 0, 1, 0, 1, 0x01, 0xE0}));
     }
     Bytes Exchange(const Bytes& pdu) {
-        Bytes tpdu = {0x02, 0xF0, 0x80};
-        Append(tpdu, pdu);
-        stream_->WriteAll(s7wire::TpktFrame(tpdu));
+        stream_->WriteAll(tpkt::DataPacket(pdu, true));
         return Packet();
     }
 

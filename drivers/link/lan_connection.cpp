@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <array>
 
+#include <vaultra/byte_order.h>
+
 #include "drivers/link/lan.h"
+#include "drivers/link/tpkt.h"
 #include "platform/clock.h"
 
 namespace vaultra::link {
@@ -13,8 +16,6 @@ namespace {
 constexpr std::uint32_t kDefaultReceiveWaitMs = 5000;
 constexpr std::uint32_t kDefaultSendTimeoutMs = 10000;
 constexpr std::uint32_t kDefaultConnectTimeoutMs = 5000;
-constexpr std::size_t kTpktHeaderSize = 4;
-constexpr std::uint8_t kTpktVersion = 3;
 constexpr int kDiscardChunk = 256;
 constexpr int kDiscardChunksMax = 4096;  // 1 MB: a flush never spins on a peer that keeps sending
 
@@ -151,8 +152,8 @@ std::int32_t LanConnection::ReadTpkt(std::uint8_t* buffer, std::int32_t capacity
     if (got == 0) {
         return 0;
     }
-    const std::size_t length = static_cast<std::size_t>(header[2]) << 8 | header[3];
-    bool whole = got == kTpktHeaderSize && header[0] == kTpktVersion && length >= kTpktHeaderSize;
+    std::size_t length = 0;
+    bool whole = got == kTpktHeaderSize && ParseTpktHeader(header, length);
     std::size_t kept = 0;
     if (whole) {
         const std::size_t payload = length - kTpktHeaderSize;
@@ -207,15 +208,14 @@ int LanConnection::Write(const std::uint8_t* data, std::int32_t n) {
         return 0;
     }
     if (settings_.framing == kFramingLengthPrefixed) {
-        const std::uint8_t header[2] = {static_cast<std::uint8_t>(n & 0xFF),
-                                        static_cast<std::uint8_t>(n >> 8)};
+        std::uint8_t header[2];
+        bytes::StoreLe16(header, 0, static_cast<std::uint16_t>(n));
         return n <= kLanMaxWrite - 2 && SendFramed(header, sizeof header, data, n) ? 1 : 0;
     }
     if (settings_.framing == kFramingTpkt) {
         const std::int32_t total = n + static_cast<std::int32_t>(kTpktHeaderSize);
-        const std::uint8_t header[kTpktHeaderSize] = {kTpktVersion, 0, static_cast<std::uint8_t>(total >> 8),
-                                                      static_cast<std::uint8_t>(total & 0xFF)};
-        return total <= kLanMaxWrite && SendFramed(header, sizeof header, data, n) ? 1 : 0;
+        const auto header = TpktHeader(static_cast<std::size_t>(n));
+        return total <= kLanMaxWrite && SendFramed(header.data(), header.size(), data, n) ? 1 : 0;
     }
     return n <= kLanMaxWrite && SendFramed(nullptr, 0, data, n) ? 1 : 0;
 }

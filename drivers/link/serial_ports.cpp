@@ -1,6 +1,7 @@
 #include "drivers/link/serial_ports.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <new>
 
@@ -14,6 +15,9 @@ namespace {
 constexpr std::uint32_t kOpenSettleTicks = 9;
 constexpr std::uint64_t kPulseBreakNs = 5'000'000;
 constexpr std::size_t kReadAheadSize = 4096;
+// How long an open waits while another process (another station, a terminal program) has the port: long
+// enough for a typical backup through it to end, short enough that a run is not held up for good.
+constexpr std::uint32_t kClaimWaitMs = 120'000;
 
 bool Buffered(const SerialRecord& record) {
     return record.readPos < record.readEnd;
@@ -47,8 +51,12 @@ int SerialPorts::OpenShared(Port port, std::int32_t baud, std::uint8_t dataBits,
 bool SerialPorts::Open(Port port) {
     SerialRecord& record = records_[port];
     try {
-        record.device = platform::SerialDevice::Open(SerialDevicePath(port));
+        platform::SerialOpenOptions options;
+        options.lockWaitMs = kClaimWaitMs;
+        std::string reason;
+        record.device = platform::SerialDevice::Open(SerialDevicePath(port), options, &reason);
         if (record.device == nullptr) {
+            std::fprintf(stderr, "%s\n", reason.c_str());
             return false;
         }
         record.readAhead.assign(kReadAheadSize, 0);

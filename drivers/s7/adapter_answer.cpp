@@ -2,6 +2,7 @@
 #include <algorithm>
 
 #include "drivers/s7/adapter_channel.h"
+#include "drivers/s7/answer_match.h"
 #include "drivers/s7/wire/byte_reader.h"
 
 namespace vaultra::s7 {
@@ -20,8 +21,9 @@ constexpr size_t kMaxContinuations = 64;
 
 bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
     Bind(record);
+    int stale = 0;
     for (int32_t attempt = 0; attempt < line_.Attempts(); ++attempt) {
-        answer.paramRead = answer.dataStored = answer.dataReceived = 0;
+        answer.paramRead = answer.dataStored = answer.dataReceived = answer.paramHeadRead = 0;
         uint8_t first = 0;
         if (!line_.WaitByte(first, line_.TimeoutTicks(), answer.progress, &answer.cancelled)) {
             if (answer.cancelled)
@@ -57,7 +59,6 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
         head.segment = raw[4];
         head.sequence = raw[5];
         answer.header = head.s7;
-        pduReference = head.s7.pduReference;
 
         uint16_t plcError = 0;
         if (!ReadAnswerBody(reader, head.s7, answer, plcError)) {
@@ -67,6 +68,7 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
         }
         uint8_t extra = 0;
         const Result tail = reader.Ended() ? Result::kEnd : reader.Next(extra);
+        const bool late = answer.matchRequest && !AnswersRequest(lastRequest, answer);
         if (tail == Result::kByte) {
             // More bytes than the header announced: an error header the caller did not expect.
             uint8_t code = 0;
@@ -75,6 +77,14 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
             reader.CheckTrailer();
             line_.Answer(kDle);
             SendAck(record, head.sequence);
+            if (late) {  // the error belongs to an earlier request
+                if (++stale > kMaxStaleAnswers) {
+                    record.status = kStatusNoAnswer;
+                    return false;
+                }
+                --attempt;
+                continue;
+            }
             SetPlcError(record, static_cast<uint16_t>(extra << 8 | code));
             return false;
         }
@@ -87,6 +97,16 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
             record.status = kStatusPort;
             return false;
         }
+        if (late) {
+            // A late answer to an earlier request: taken from the adapter and dropped.
+            if (!DropAnswer(record, head, answer) || ++stale > kMaxStaleAnswers) {
+                record.status = kStatusNoAnswer;
+                return false;
+            }
+            --attempt;
+            continue;
+        }
+        pduReference = head.s7.pduReference;
         const bool more = head.segment == s7wire::kAdapterMore;
         if (more ? !ReceiveContinuation(record, answer) : !SendAck(record, head.sequence))
             return false;
@@ -99,6 +119,16 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
         return true;
     }
     return false;
+}
+
+// Acknowledges an answer that is not wanted, fetching its further pieces when the adapter split it.
+bool AdapterChannel::DropAnswer(ConnectionRecord& record, const ReceivedHeader& head, const Answer& answer) {
+    if (head.segment != s7wire::kAdapterMore)
+        return SendAck(record, head.sequence);
+    Answer rest;
+    rest.header = answer.header;
+    rest.dataReceived = answer.dataReceived;
+    return ReceiveContinuation(record, rest);
 }
 
 // The pieces of an answer the adapter split: each asked for with the continue telegram, the last one

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "drivers/s7/answer_match.h"
 #include "drivers/s7/wire/byte_reader.h"
 
 namespace vaultra::s7 {
@@ -196,17 +197,31 @@ bool AdapterChannel::PrepareStation(ConnectionRecord& record) {
 
 bool AdapterChannel::Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
                           std::span<const uint8_t> data) {
+    return SendPdu(record, rosctr, param, data, false);
+}
+
+bool AdapterChannel::SendReply(ConnectionRecord& record, std::span<const uint8_t> param,
+                               std::span<const uint8_t> data) {
+    return SendPdu(record, s7wire::kRosctrAckData, param, data, true);
+}
+
+bool AdapterChannel::SendPdu(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
+                             std::span<const uint8_t> data, bool errorBytes) {
     Bind(record);
     const auto adapterHeader = s7wire::AdapterDataHeader(sequence_);
     Bytes head(adapterHeader.begin(), adapterHeader.end());
     s7wire::AppendS7Header(head, {rosctr, pduReference, static_cast<uint16_t>(param.size()),
                                   static_cast<uint16_t>(data.size())});
+    if (errorBytes)
+        head.insert(head.end(), {0x00, 0x00});
     Bytes body(param.begin(), param.end());
     body.insert(body.end(), data.begin(), data.end());
     if (head.size() + body.size() > kMaxTelegram) {
         record.status = kStatusPort;
         return false;
     }
+    if (!errorBytes)
+        lastRequest = KeyOfRequest(rosctr, pduReference, param);
     if (!line_.SendTelegram(record, head, body))
         return false;
     Bytes confirmation;

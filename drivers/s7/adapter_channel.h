@@ -25,12 +25,16 @@ public:
     bool PrepareStation(ConnectionRecord& record) override;
     bool Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
               std::span<const uint8_t> data) override;
+    bool SendReply(ConnectionRecord& record, std::span<const uint8_t> param,
+                   std::span<const uint8_t> data) override;
     bool Receive(ConnectionRecord& record, Answer& answer) override;
     bool StationActive(const ConnectionRecord& record) const override;
 
     uint8_t Sequence() const { return sequence_; }
 
 private:
+    bool SendPdu(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
+                 std::span<const uint8_t> data, bool errorBytes);
     struct ReceivedHeader {
         uint8_t segment = 0;
         uint8_t sequence = 0;
@@ -46,6 +50,7 @@ private:
     bool Disconnect(ConnectionRecord& record);
     bool SendAck(ConnectionRecord& record, uint8_t sequence);
     bool ReceiveContinuation(ConnectionRecord& record, Answer& answer);
+    bool DropAnswer(ConnectionRecord& record, const ReceivedHeader& head, const Answer& answer);
     void AdvanceSequence() { sequence_ = sequence_ == 255 ? 1 : static_cast<uint8_t>(sequence_ + 1); }
     void Bind(const ConnectionRecord& record) { line_.port = record.port; }
 

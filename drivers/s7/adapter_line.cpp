@@ -14,6 +14,26 @@ namespace {
 
 // Raw line bytes of one telegram: doubled content plus trailer stays well below this.
 constexpr size_t kMaxRawBytes = 2 * kMaxTelegram + 4;
+// The largest write every link takes (a length-prefixed LAN frame carries two bytes less than 1024).
+constexpr size_t kMaxWrite = 1022;
+
+// Everything after the grant: head and body with DLE doubled, DLE ETX and the block check character.
+std::vector<uint8_t> FramedBlock(std::span<const uint8_t> head, std::span<const uint8_t> body) {
+    std::vector<uint8_t> content(head.begin(), head.end());
+    content.insert(content.end(), body.begin(), body.end());
+    return s7wire::FrameTelegram(content);
+}
+
+// One write per telegram: every write is a TCP segment on a LAN adapter and a wake-up of the other side
+// on a serial line. Only a telegram longer than a link write is split.
+bool WriteBlock(link::Port port, std::span<const uint8_t> block) {
+    for (size_t at = 0; at < block.size(); at += kMaxWrite) {
+        const size_t n = std::min(kMaxWrite, block.size() - at);
+        if (!link::ComWrite(port, block.data() + at, static_cast<int32_t>(n)))
+            return false;
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -119,13 +139,7 @@ void AdapterLine::AbsorbPending(uint32_t waitMs) {
 
 bool AdapterLine::SendTelegram(ConnectionRecord& record, std::span<const uint8_t> head,
                                std::span<const uint8_t> body) {
-    std::vector<uint8_t> first;
-    s7wire::AppendDleDoubled(first, head);
-    std::vector<uint8_t> rest;
-    s7wire::AppendDleDoubled(rest, body);
-    uint8_t check = s7wire::BlockCheck(head) ^ s7wire::BlockCheck(body) ^ kDle ^ s7wire::kEtx;
-    rest.insert(rest.end(), {kDle, s7wire::kEtx, check});
-
+    const std::vector<uint8_t> framed = FramedBlock(head, body);
     AbsorbPending(0);
     record.status = kStatusNoAnswer;
     for (int32_t attempt = 0; attempt < Attempts(); ++attempt) {
@@ -149,8 +163,7 @@ bool AdapterLine::SendTelegram(ConnectionRecord& record, std::span<const uint8_t
             record.plcError = kDle;
             continue;
         }
-        if ((!first.empty() && !link::ComWrite(port, first.data(), static_cast<int32_t>(first.size()))) ||
-            !link::ComWrite(port, rest.data(), static_cast<int32_t>(rest.size()))) {
+        if (!WriteBlock(port, framed)) {
             record.status = kStatusPort;
             continue;
         }

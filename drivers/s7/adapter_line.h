@@ -56,8 +56,9 @@ public:
     // answers false ends the wait (cancelled is then set).
     bool WaitByte(uint8_t& byte, int32_t ticks, ProgressSink* progress = nullptr, bool* cancelled = nullptr);
 
-    // Sends one telegram: grant handshake, head and body (both DLE doubled), DLE ETX BCC, wait for DLE.
-    // Every attempt after the first purges the port. Failure leaves status 1, 2 or 0x8000.
+    // Sends one telegram: STX and the grant, then head and body (both DLE doubled), DLE ETX BCC in one
+    // write, then waits for DLE. Every attempt after the first purges the port. Failure leaves status 1, 2
+    // or 0x8000.
     bool SendTelegram(ConnectionRecord& record, std::span<const uint8_t> head, std::span<const uint8_t> body);
     bool SendTelegram(ConnectionRecord& record, std::span<const uint8_t> content) {
         return SendTelegram(record, content, {});

@@ -49,6 +49,29 @@ ReadResult ReadBytes(Source& source, uint8_t* out, size_t n, size_t& got) {
     return ReadResult::kByte;
 }
 
+// The whole parameter part: the bytes the caller wants go to `wanted`, the first ones are kept for matching
+// the answer to its request, the rest is skipped so the data part stays in place. Stops early at the end of
+// the source (a PLC may send fewer parameter bytes than a caller asks for).
+template <typename Source>
+bool ReadParameter(Source& source, size_t length, std::span<uint8_t> wanted, Answer& answer) {
+    size_t i = 0;
+    for (; i < length; ++i) {
+        uint8_t b = 0;
+        const ReadResult r = source.Next(b);
+        if (r == ReadResult::kFail)
+            return false;
+        if (r == ReadResult::kEnd)
+            break;
+        if (i < wanted.size())
+            wanted[i] = b;
+        if (i < answer.paramHead.size())
+            answer.paramHead[i] = b;
+    }
+    answer.paramRead += std::min(i, wanted.size());
+    answer.paramHeadRead = std::min(i, answer.paramHead.size());
+    return true;
+}
+
 // After the S7 header: the acknowledgement's error bytes (which count as the first two parameter bytes
 // for a caller that wants more than two), the parameter bytes wanted (the rest of the parameter part is
 // skipped, so the data part stays in place) and the data part. A non-zero error class/code, or the error
@@ -68,17 +91,15 @@ bool ReadAnswerBody(Source& source, const s7wire::S7Header& h, Answer& answer, u
             answer.paramRead = 2;
         }
     }
-    size_t paramTaken = 0;
-    if (answer.wantParam > answer.paramRead && h.paramLength > 0) {
-        const size_t want = std::min<size_t>(answer.wantParam - answer.paramRead, h.paramLength);
-        if (ReadBytes(source, answer.param + answer.paramRead, want, paramTaken) == ReadResult::kFail)
-            return false;
-        answer.paramRead += paramTaken;
-        if (!ack && h.paramLength > 8 && answer.paramRead >= 12 && (answer.param[10] | answer.param[11]))
-            plcError = bytes::LoadBe16(std::span(answer.param, 12), 10);
-    }
-    if (ReadBytes(source, nullptr, h.paramLength - paramTaken, got) == ReadResult::kFail)
+    const size_t want = answer.wantParam > answer.paramRead
+                            ? std::min<size_t>(answer.wantParam - answer.paramRead, h.paramLength)
+                            : 0;
+    if (!ReadParameter(source, h.paramLength, std::span(answer.param + answer.paramRead, want), answer))
         return false;
+    // Only user data carry an error field there; a PLC's own job (download) has its file name there.
+    if (h.rosctr == s7wire::kRosctrUserData && h.paramLength > 8 && answer.paramRead >= 12 &&
+        (answer.param[10] | answer.param[11]))
+        plcError = bytes::LoadBe16(std::span(answer.param, 12), 10);
     return ReadAnswerData(source, answer, h.dataLength) != ReadResult::kFail;
 }
 

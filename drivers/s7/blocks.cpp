@@ -20,6 +20,7 @@ constexpr size_t kStartUploadParam = 18;
 constexpr size_t kUploadParam = 4;
 constexpr size_t kPieceHeader = 4;  // length, 00 FB
 constexpr size_t kBlockHeader = 36;
+constexpr size_t kLoadLengthAt = 8;  // in the block header, 32 bits
 constexpr size_t kUploadRoom = 2048;
 constexpr size_t kLengthDigitsAt = 11;
 constexpr size_t kMaxLengthDigits = 7;
@@ -156,6 +157,13 @@ int32_t ReadBlock(Channel& channel, ConnectionRecord& record, BlockRecord* block
                 block->image[received] = b;  // bytes past the announced total are cut off above
             }
         }
+    }
+    // A header announcing another length than the bytes that came would make the caller store bytes the
+    // PLC never sent: the upload is refused as cut short, and the caller's buffer keeps no header.
+    if (bytes::LoadBe32(header, kLoadLengthAt) != total) {
+        EndUpload(job);
+        record.status = kStatusNoAnswer;
+        return 0;
     }
     std::memcpy(block->image, header, kBlockHeader);
     FillBlockRecord(*block, type, 0x70, 0x70, number, 0, bytes::LoadBe16(header, 10));

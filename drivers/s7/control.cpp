@@ -60,6 +60,7 @@ int32_t Stack(Channel& channel, ConnectionRecord& record, bool blockStack, uint8
 
 bool Exchange(Channel& channel, ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
               std::span<const uint8_t> data, Answer& answer) {
+    answer.matchRequest = true;
     return channel.EnsureConnected(record) && channel.Send(record, rosctr, param, data) &&
            channel.Receive(record, answer);
 }

@@ -66,6 +66,7 @@ bool ReceiveEntries(Channel& channel, ConnectionRecord& record, uint8_t* param, 
     answer.takeData = true;
     answer.data = data;
     answer.progress = progress;
+    answer.matchRequest = true;
     std::fill(param, param + kUserDataParam, 0);
     if (!channel.Receive(record, answer))
         return false;

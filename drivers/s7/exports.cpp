@@ -3,6 +3,7 @@
 #include <vaultra/tarn7.h>
 
 #include "drivers/link/link_exports.h"
+#include "drivers/s7/download.h"
 #include "drivers/s7/driver.h"
 #include "drivers/s7/requests.h"
 #include "drivers/s7/services.h"
@@ -149,6 +150,24 @@ VAULTRA_API int32_t COMMON(RdBst)(ConnectionRecord* r, BlockRecord* block, int32
         const size_t room = capacity > 1 ? static_cast<size_t>(capacity) : 0;
         return s7::ReadBlock(ActiveChannel(), rec, block, type, number, room);
     });
+}
+
+VAULTRA_API int32_t COMMON(WrBst)(ConnectionRecord* r, BlockRecord* block, int32_t type, int32_t, int32_t) {
+    return Guarded(r,
+                   [&](ConnectionRecord& rec) { return s7::WriteBlock(ActiveChannel(), rec, block, type); });
+}
+VAULTRA_API int32_t COMMON(CreateBst)(ConnectionRecord* r, BlockRecord* block, int32_t) {
+    return Guarded(r, [&](ConnectionRecord& rec) { return s7::CreateBlock(ActiveChannel(), rec, block); });
+}
+VAULTRA_API int32_t COMMON(DelBst)(ConnectionRecord* r, int32_t type, int32_t number) {
+    return Guarded(
+        r, [&](ConnectionRecord& rec) { return s7::DeleteBlock(ActiveChannel(), rec, type, number); });
+}
+VAULTRA_API int32_t COMMON(Compress)(ConnectionRecord* r) {
+    return Guarded(r, [](ConnectionRecord& rec) { return s7::Compress(ActiveChannel(), rec); });
+}
+VAULTRA_API int32_t COMMON(ClearAll)(ConnectionRecord* r) {
+    return Guarded(r, [](ConnectionRecord& rec) { return s7::ClearAll(ActiveChannel(), rec); });
 }
 
 // --- control and information ---

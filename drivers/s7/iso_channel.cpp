@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "drivers/s7/answer_body.h"
+#include "drivers/s7/answer_match.h"
 #include "drivers/s7/settings.h"
 #include "drivers/s7/wire/byte_reader.h"
 #include "drivers/s7/wire/iso_framing.h"
@@ -104,6 +105,7 @@ bool IsoChannel::Connect(ConnectionRecord& record) {
     Answer setup;
     setup.wantParam = sizeof param;
     setup.param = param;
+    setup.matchRequest = true;
     if (Send(record, s7wire::kRosctrJob, kSetupParameter, {}) && Receive(record, setup))
         return true;
     linkFlags &= static_cast<uint8_t>(~kLinkConnected);
@@ -132,24 +134,46 @@ bool IsoChannel::DisconnectAndRelease(ConnectionRecord& record) {
 
 bool IsoChannel::Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
                       std::span<const uint8_t> data) {
+    return SendPdu(record, rosctr, param, data, false);
+}
+
+bool IsoChannel::SendReply(ConnectionRecord& record, std::span<const uint8_t> param,
+                           std::span<const uint8_t> data) {
+    return SendPdu(record, s7wire::kRosctrAckData, param, data, true);
+}
+
+bool IsoChannel::SendPdu(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
+                         std::span<const uint8_t> data, bool errorBytes) {
     port_ = record.port;
     if (!CheckPending(record))
         return false;
     const auto header = s7wire::DataHeader();
     std::vector<uint8_t> tpdu(header.begin(), header.end());
-    const auto pdu = s7wire::BuildS7Pdu(rosctr, pduReference, param, data);
+    const auto pdu = s7wire::BuildS7Pdu(rosctr, pduReference, param, data, errorBytes);
+    if (!errorBytes)
+        lastRequest = KeyOfRequest(rosctr, pduReference, param);
     tpdu.insert(tpdu.end(), pdu.begin(), pdu.end());
     return Write(record, tpdu);
 }
 
 bool IsoChannel::Receive(ConnectionRecord& record, Answer& answer) {
     port_ = record.port;
-    answer.paramRead = answer.dataStored = answer.dataReceived = 0;
+    for (int late = 0; late <= kMaxStaleAnswers; ++late) {
+        const Taken taken = ReceiveOne(record, answer);
+        if (taken != Taken::kLate)
+            return taken == Taken::kAnswer;
+    }
+    record.status = kStatusNoAnswer;
+    return false;
+}
+
+IsoChannel::Taken IsoChannel::ReceiveOne(ConnectionRecord& record, Answer& answer) {
+    answer.paramRead = answer.dataStored = answer.dataReceived = answer.paramHeadRead = 0;
     const size_t n = WaitPacket(answer.progress, &answer.cancelled);
     if (n == 0) {
         if (!answer.cancelled)
             record.status = kStatusNoAnswer;
-        return false;
+        return Taken::kFailed;
     }
     if (answer.progress != nullptr)
         answer.progress->Report(kProgressAnswerStarted);
@@ -158,43 +182,52 @@ bool IsoChannel::Receive(ConnectionRecord& record, Answer& answer) {
         record.plcError = packet_[1];
         if (packet_[1] == s7wire::kTpduDisconnectRequest)
             linkFlags &= static_cast<uint8_t>(~kLinkConnected);
-        return false;
+        return Taken::kFailed;
     }
     PacketSource source{std::span<const uint8_t>(packet_).first(n)};
     s7wire::S7Header header;
     if (n < kMinAnswerPacket || !source.Reader().Skip(s7wire::kDataHeaderSize) ||
         !s7wire::ReadS7Header(source.Reader(), header)) {
         record.status = kStatusNoAnswer;
-        return false;
+        return Taken::kFailed;
     }
     answer.header = header;
-    pduReference = header.pduReference;
     const bool lastUnit = (packet_[2] & s7wire::kTpduLastDataUnit) != 0;
     uint16_t plcError = 0;
     if (!ReadAnswerBody(source, header, answer, plcError)) {
         record.status = kStatusNoAnswer;
-        return false;
+        return Taken::kFailed;
     }
+    if (answer.matchRequest && !AnswersRequest(lastRequest, answer)) {
+        if (!lastUnit && answer.dataReceived < header.dataLength) {
+            Answer rest;
+            rest.header = header;
+            rest.dataReceived = answer.dataReceived;
+            ReceiveContinuation(record, rest);
+        }
+        return Taken::kLate;
+    }
+    pduReference = header.pduReference;
     if (source.Remaining() >= 2) {  // bytes beyond the announced parts: an unexpected error header
         uint8_t cls = 0, code = 0;
         source.Next(cls);
         source.Next(code);
         SetPlcError(record, static_cast<uint16_t>(cls << 8 | code));
-        return false;
+        return Taken::kFailed;
     }
     if (answer.dataReceived < header.dataLength) {
         if (lastUnit || !ReceiveContinuation(record, answer)) {
             record.status = kStatusNoAnswer;  // the packet is shorter than it announced
-            return false;
+            return Taken::kFailed;
         }
     }
     if (plcError != 0) {
         SetPlcError(record, plcError);
-        return false;
+        return Taken::kFailed;
     }
     record.plcError = 0;
     record.status = kStatusOk;
-    return true;
+    return Taken::kAnswer;
 }
 
 // Further data TPDUs of an answer whose first packet did not carry the last data unit.

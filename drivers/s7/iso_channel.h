@@ -22,16 +22,23 @@ public:
     bool PrepareStation(ConnectionRecord& record) override;
     bool Send(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
               std::span<const uint8_t> data) override;
+    bool SendReply(ConnectionRecord& record, std::span<const uint8_t> param,
+                   std::span<const uint8_t> data) override;
     bool Receive(ConnectionRecord& record, Answer& answer) override;
     bool StationActive(const ConnectionRecord&) const override { return false; }
 
 private:
+    bool SendPdu(ConnectionRecord& record, uint8_t rosctr, std::span<const uint8_t> param,
+                 std::span<const uint8_t> data, bool errorBytes);
     bool CheckPending(ConnectionRecord& record);
     bool Connect(ConnectionRecord& record);
     bool Write(ConnectionRecord& record, const std::vector<uint8_t>& tpdu);
     // One packet within the time-out (attempts times); 0 when nothing arrived.
     size_t WaitPacket(ProgressSink* progress, bool* cancelled);
     bool ReceiveContinuation(ConnectionRecord& record, Answer& answer);
+    enum class Taken { kAnswer, kFailed, kLate };
+    // One packet's answer; kLate for an answer to an earlier request (dropped with its further units).
+    Taken ReceiveOne(ConnectionRecord& record, Answer& answer);
 
     link::Port port_ = 0;
     std::array<uint8_t, 2> peerReference_{};

@@ -49,13 +49,16 @@ void CopySwapped(const uint8_t* from, uint8_t* to, size_t bytes, uint8_t size) {
     }
 }
 
-bool ReceiveUserData(Channel& channel, ConnectionRecord& record, std::span<uint8_t> room, size_t& stored) {
+// matchRequest: the answer to the request just sent (the value telegram after it is the PLC's own).
+bool ReceiveUserData(Channel& channel, ConnectionRecord& record, std::span<uint8_t> room, size_t& stored,
+                     bool matchRequest) {
     uint8_t param[kUserDataParam] = {};
     Answer answer;
     answer.wantParam = sizeof param;
     answer.param = param;
     answer.takeData = true;
     answer.data = room;
+    answer.matchRequest = matchRequest;
     if (!channel.Receive(record, answer))
         return false;
     stored = answer.dataStored;
@@ -70,10 +73,10 @@ bool VariableExchange(Channel& channel, ConnectionRecord& record, uint8_t subfun
         return false;
     uint8_t ack[kAckData] = {};
     size_t ackStored = 0;
-    if (!ReceiveUserData(channel, record, ack, ackStored))
+    if (!ReceiveUserData(channel, record, ack, ackStored, true))
         return false;
     const uint16_t reference = channel.pduReference;
-    if (!ReceiveUserData(channel, record, second, stored))
+    if (!ReceiveUserData(channel, record, second, stored, false))
         return false;
     channel.pduReference = static_cast<uint16_t>(reference + 1);
     return true;
@@ -130,7 +133,7 @@ int32_t ToggleRead(Channel& channel, ConnectionRecord& record) {
         return 0;
     uint8_t room[12] = {};
     size_t stored = 0;
-    if (!ReceiveUserData(channel, record, room, stored))
+    if (!ReceiveUserData(channel, record, room, stored, true))
         return 0;
     record.status = kStatusOk;
     return 1;

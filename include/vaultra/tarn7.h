@@ -58,7 +58,10 @@ typedef struct Tarn7ProgressWindow {
 /* The function set, as (name without prefix, parameter list). Every one returns int32_t.
  * RdBst: the image buffer must hold the block's whole load length. Callers that pass 0 or 1 as the last
  * argument (which older callers ignore) promise that; a larger value is taken as the buffer's capacity in
- * bytes, and a block whose load length exceeds it is refused instead of uploaded. */
+ * bytes, and a block whose load length exceeds it is refused instead of uploaded.
+ * WrBst/CreateBst: the image's header gives the lengths of its parts; the header is adjusted to what was
+ * sent (odd data block code padded, odd segment evened, load length). CreateBst takes the block type code
+ * (1 DB, 8 FB, 16 OB, 244 FC, 247 SDB, 250 SFC, 253 SFB) in the record's type byte. */
 #define TARN7_COMMON_FUNCTIONS(X)                                                                       \
     X(Init, (ConnectionRecord * record, int32_t mode))                                                  \
     X(Exit, (ConnectionRecord * record, int32_t mode))                                                  \
@@ -79,6 +82,11 @@ typedef struct Tarn7ProgressWindow {
       (ConnectionRecord * record, BlockRecord * block, int32_t type, int32_t number, int16_t * found))  \
     X(RdBst,                                                                                            \
       (ConnectionRecord * record, BlockRecord * block, int32_t type, int32_t number, int32_t capacity)) \
+    X(WrBst, (ConnectionRecord * record, BlockRecord * block, int32_t type, int32_t a, int32_t b))      \
+    X(CreateBst, (ConnectionRecord * record, BlockRecord * block, int32_t a))                           \
+    X(DelBst, (ConnectionRecord * record, int32_t type, int32_t number))                                \
+    X(Compress, (ConnectionRecord * record))                                                            \
+    X(ClearAll, (ConnectionRecord * record))                                                            \
     X(AGStart, (ConnectionRecord * record))                                                             \
     X(AGStop, (ConnectionRecord * record))                                                              \
     X(AGStartStopEx, (ConnectionRecord * record, int32_t mode))                                         \
@@ -109,20 +117,19 @@ typedef struct Tarn7ProgressWindow {
 #define TARN7_COMPAT5(X, name) \
     X(name, (ConnectionRecord * record, int32_t a, int32_t b, int32_t c, int32_t d))
 #define TARN7_COMPAT4(X, name) X(name, (ConnectionRecord * record, int32_t a, int32_t b, int32_t c))
-#define TARN7_COMPAT_FUNCTIONS(X)                                                                          \
-    TARN7_COMPAT5(X, RdSB)                                                                                 \
-    TARN7_COMPAT5(X, WrSB)                                                                                 \
-    TARN7_COMPAT5(X, RdPB)                                                                                 \
-    TARN7_COMPAT5(X, WrPB) TARN7_COMPAT5(X, RdFB) TARN7_COMPAT5(X, WrFB) TARN7_COMPAT5(X, RdOB)            \
-        TARN7_COMPAT5(X, WrOB) TARN7_COMPAT5(X, RdFX) TARN7_COMPAT5(X, WrFX) TARN7_COMPAT5(X, RdDX)        \
-            TARN7_COMPAT5(X, WrDX) TARN7_COMPAT5(X, RdAdr) TARN7_COMPAT5(X, WrAdr) TARN7_COMPAT4(X, RdASW) \
-                TARN7_COMPAT4(X, WrASW) TARN7_COMPAT4(X, RdBSW) TARN7_COMPAT4(X, WrBSW)                    \
-                    TARN7_COMPAT4(X, RdSW) TARN7_COMPAT4(X, WrSW) TARN7_COMPAT4(X, WrSY)                   \
-                        X(SetAB, (ConnectionRecord * record, int32_t a, int32_t b))                        \
-                            X(SPAus, (ConnectionRecord * record, int32_t a, int32_t b))                    \
-                                X(UstackEx,                                                                \
-                                  (ConnectionRecord * record, int32_t a, int32_t b, int32_t c, int32_t d)) \
-                                    X(Ustack945, (ConnectionRecord * record, int32_t a))
+#define TARN7_COMPAT_FUNCTIONS(X)                                                                            \
+    TARN7_COMPAT5(X, RdSB)                                                                                   \
+    TARN7_COMPAT5(X, WrSB)                                                                                   \
+    TARN7_COMPAT5(X, RdPB)                                                                                   \
+    TARN7_COMPAT5(X, WrPB)                                                                                   \
+    TARN7_COMPAT5(X, RdFB) TARN7_COMPAT5(X, WrFB) TARN7_COMPAT5(X, RdOB) TARN7_COMPAT5(                      \
+        X, WrOB) TARN7_COMPAT5(X, RdFX) TARN7_COMPAT5(X, WrFX) TARN7_COMPAT5(X, RdDX) TARN7_COMPAT5(X, WrDX) \
+        TARN7_COMPAT5(X, RdAdr) TARN7_COMPAT5(X, WrAdr) TARN7_COMPAT4(X, RdASW) TARN7_COMPAT4(X, WrASW)      \
+            TARN7_COMPAT4(X, RdBSW) TARN7_COMPAT4(X, WrBSW) TARN7_COMPAT4(X, RdSW) TARN7_COMPAT4(X, WrSW)    \
+                TARN7_COMPAT4(X, WrSY) X(SetAB, (ConnectionRecord * record, int32_t a, int32_t b))           \
+                    X(SPAus, (ConnectionRecord * record, int32_t a, int32_t b))                              \
+                        X(UstackEx, (ConnectionRecord * record, int32_t a, int32_t b, int32_t c, int32_t d)) \
+                            X(Ustack945, (ConnectionRecord * record, int32_t a))
 
 /* The functions that keep their S7 names in every library. */
 #define TARN7_S7_ONLY_FUNCTIONS(X)                                                                      \

@@ -22,6 +22,7 @@ Plc::Plc(PlcOptions options, Program program, Log log)
       program_(std::move(program)),
       log_(log),
       mode_(options_.keyswitch == Keyswitch::Stop ? OperatingMode::Stop : OperatingMode::Run),
+      fragmented_(options_.faults.fragmented),
       flags_(kFlagBytes, 0),
       inputs_(Pattern(kProcessImageBytes, 0x11)),
       outputs_(kProcessImageBytes, 0),

@@ -39,6 +39,7 @@ struct FaultOptions {
     std::vector<ErrorInjection> errors;
     bool memoryFull = false;    // every download is refused for lack of memory
     bool busy = false;          // every request but the setup of communication is refused as busy
+    bool fragmented = false;    // downloads are refused for lack of memory until the memory is compressed
     bool adapterE0330 = false;  // the MPI adapter answers the bus parameters with E=0330
 };
 
@@ -74,6 +75,9 @@ public:
 
     // Free load memory for a block of the given size replacing `replaced` bytes.
     bool HasRoomFor(std::size_t bytes, std::size_t replaced) const;
+    // Free memory in pieces too small for a block until it is compressed (fault option).
+    bool Fragmented() const { return fragmented_; }
+    void CompressMemory() { fragmented_ = false; }
     // The 8 bytes a client sends to log on with the configured password.
     Bytes EncodedPassword() const;
     bool IsProtected() const { return !options_.password.empty(); }
@@ -90,6 +94,7 @@ private:
     Program program_;
     Log log_;
     OperatingMode mode_;
+    bool fragmented_ = false;
     Bytes flags_, inputs_, outputs_, peripheralInputs_, peripheralOutputs_, timers_, counters_;
 };
 

@@ -139,6 +139,8 @@ std::vector<Pdu> Session::Dispatch(const Pdu& request, Service service) {
         case Service::Delete:
             return {InsertOrDelete(request, service)};
         case Service::Compress:
+            plc_.CompressMemory();
+            return {AckData(request, {0x28})};
         case Service::RamToRom:
             return {AckData(request, {0x28})};
         case Service::Start:

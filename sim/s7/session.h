@@ -66,6 +66,8 @@ private:
     Pdu StartUpload(const Pdu& request);
     Pdu UploadPiece(const Pdu& request);
     Pdu EndUpload(const Pdu& request);
+    // The lowest identifier free for a new upload, none when too many uploads are open at once.
+    std::optional<std::uint32_t> FreeUploadId() const;
     // Download dialogue and block management.
     std::vector<Pdu> RequestDownload(const Pdu& request);
     std::vector<Pdu> DownloadPiece(const Pdu& request);
@@ -102,7 +104,6 @@ private:
     std::uint16_t pduSize_ = 240;
     bool loggedOn_ = false;
     std::map<std::uint32_t, Upload> uploads_;
-    std::uint32_t nextUploadId_ = 7;
     std::optional<Download> download_;
     std::map<BlockId, Bytes> passive_;  // downloaded blocks waiting to be inserted
     std::optional<DirectoryCursor> directory_;

@@ -14,6 +14,9 @@ namespace {
 
 constexpr std::uint8_t kBlockFlags = 0x22;
 constexpr std::size_t kBlockInfoSize = 78;
+// Upload identifiers start at 7; a PLC runs only a few uploads at once and refuses more as busy.
+constexpr std::uint32_t kFirstUploadId = 7;
+constexpr std::size_t kMaxUploads = 16;
 
 // Seven decimal digits of a length as the upload announces it.
 std::string Digits(std::uint32_t value, int width) {
@@ -144,15 +147,32 @@ Pdu Session::StartUpload(const Pdu& request) {
     if (image == nullptr) {
         return ErrorAck(request, error::kBlockNotFound);
     }
-    // Identifiers stay small: clients keep only their low 16 bits.
-    const std::uint32_t upload_id = nextUploadId_;
-    nextUploadId_ = nextUploadId_ >= 0x7FFF ? 7 : nextUploadId_ + 1;
-    uploads_[upload_id] = Upload{*id, 0};
+    const auto upload_id = FreeUploadId();
+    if (!upload_id) {
+        return ErrorAck(request, error::kBusy);
+    }
+    uploads_[*upload_id] = Upload{*id, 0};
     Bytes answer = {0x1D, 0x00, 0x01, 0x00};
-    bytes::AppendBe32(answer, upload_id);
+    bytes::AppendBe32(answer, *upload_id);
     Put8(answer, 7);
     AppendText(answer, Digits(static_cast<std::uint32_t>(image->size()), 7));
     return AckData(request, std::move(answer));
+}
+
+std::optional<std::uint32_t> Session::FreeUploadId() const {
+    // Like a PLC, hand out the lowest identifier no running upload holds, so that identifiers stay
+    // small however many uploads one connection makes (some clients keep only their low byte).
+    std::uint32_t candidate = kFirstUploadId;
+    for (const auto& [taken, upload] : uploads_) {
+        if (taken != candidate) {
+            break;
+        }
+        ++candidate;
+    }
+    if (uploads_.size() >= kMaxUploads) {
+        return std::nullopt;
+    }
+    return candidate;
 }
 
 Pdu Session::UploadPiece(const Pdu& request) {
@@ -202,7 +222,8 @@ std::vector<Pdu> Session::RequestDownload(const Pdu& request) {
         return {ErrorAck(request, error::kBadRequest)};
     }
     const Bytes* existing = plc_.Blocks().Find(*id);
-    if (plc_.Options().faults.memoryFull || !plc_.HasRoomFor(*load_length, existing ? existing->size() : 0)) {
+    if (plc_.Options().faults.memoryFull || plc_.Fragmented() ||
+        !plc_.HasRoomFor(*load_length, existing ? existing->size() : 0)) {
         return {ErrorAck(request, error::kMemoryFull)};
     }
     download_ = Download{*id, std::string(file_name.begin(), file_name.end()), *load_length, {}};
@@ -253,6 +274,18 @@ std::vector<Pdu> Session::EndDownload(const Pdu&) {
     return {};
 }
 
+namespace {
+
+// A refused insert names its function, as PLCs answer the program-invocation service.
+Pdu RefuseInsert(const Pdu& request, std::uint16_t error) {
+    Pdu answer = ErrorAck(request, error);
+    answer.rosctr = Rosctr::AckData;
+    answer.param = {0x28};
+    return answer;
+}
+
+}  // namespace
+
 Pdu Session::InsertOrDelete(const Pdu& request, Service service) {
     const auto job = ParseControl(request.param);
     if (!job) {
@@ -277,11 +310,16 @@ Pdu Session::InsertOrDelete(const Pdu& request, Service service) {
         }
         const auto passive = passive_.find(*id);
         if (passive == passive_.end()) {
-            return ErrorAck(request, error::kBlockNotFound);
+            return RefuseInsert(request, error::kBlockNotFound);
+        }
+        // The system's own functions are part of the operating system, not of the user program.
+        if (id->type == kSFC || id->type == kSFB) {
+            passive_.erase(passive);
+            return RefuseInsert(request, error::kNotSupported);
         }
         const Bytes* existing = plc_.Blocks().Find(*id);
         if (!plc_.HasRoomFor(passive->second.size(), existing ? existing->size() : 0)) {
-            return ErrorAck(request, error::kMemoryFull);
+            return RefuseInsert(request, error::kMemoryFull);
         }
         plc_.Blocks().Put(*id, std::move(passive->second));
         passive_.erase(passive);

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "drivers/s7/wire/iso_framing.h"
+#include "sim/transport/framing/tpkt.h"
 
 namespace vaultra::sim {
 
@@ -31,41 +31,38 @@ IsoTcpConnection::IsoTcpConnection(s7::Plc& plc, std::string name) : plc_(plc), 
 
 TransportOutput IsoTcpConnection::OnBytes(ByteView bytes, Clock::time_point) {
     TransportOutput out;
-    Append(buffer_, bytes);
-    while (!out.close && buffer_.size() >= s7wire::kTpktHeaderSize) {
-        std::size_t total = 0;
-        if (!s7wire::ParseTpktHeader(ByteView(buffer_).first(4), total) || total < 7 || total > kMaxPacket) {
-            plc_.Logger().Note(name_ + ": not a TPKT packet, closing: " + Hex(buffer_, 16));
-            out.close = true;
+    stream_.Add(bytes);
+    while (!out.close) {
+        const std::optional<Bytes> tpdu = stream_.Next();
+        if (!tpdu) {
             break;
         }
-        if (buffer_.size() < total) {
-            break;
-        }
-        const Bytes packet(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(total));
-        buffer_.erase(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(total));
-        HandleTpdu(ByteView(packet).subspan(4), out);
+        HandleTpdu(*tpdu, out);
+    }
+    if (stream_.Broken() && !out.close) {
+        plc_.Logger().Note(name_ + ": not a TPKT packet, closing: " + Hex(stream_.Pending(), 16));
+        out.close = true;
     }
     return out;
 }
 
 void IsoTcpConnection::HandleTpdu(ByteView tpdu, TransportOutput& out) {
-    const std::uint8_t length_indicator = tpdu[0];
-    if (tpdu.size() < 2 || length_indicator + 1u > tpdu.size()) {
+    if (tpdu.size() < 2 || tpdu[0] + 1u > tpdu.size()) {
         Refuse("TPDU shorter than its length indicator", out);
         return;
     }
+    const std::uint8_t length_indicator = tpdu[0];
     const std::uint8_t code = tpdu[1] & 0xF0;
-    if (code == s7wire::kTpduConnectRequest) {
+    if (code == tpkt::kConnectRequest) {
         Connect(tpdu, out);
         return;
     }
-    if (code == s7wire::kTpduDisconnectRequest) {
+    if (code == tpkt::kDisconnectRequest) {
         plc_.Logger().Trace(name_ + ": disconnect request");
         out.close = true;
         return;
     }
-    if (code != s7wire::kTpduData) {
+    if (code != tpkt::kData) {
         plc_.Logger().Trace(name_ + ": ignored TPDU " + Hex(tpdu, 8));
         return;
     }
@@ -78,7 +75,7 @@ void IsoTcpConnection::HandleTpdu(ByteView tpdu, TransportOutput& out) {
         Refuse("data unit too long", out);
         return;
     }
-    if ((tpdu[2] & s7wire::kTpduLastDataUnit) == 0) {
+    if ((tpdu[2] & tpkt::kEndOfUnit) == 0) {
         return;
     }
     const Bytes pdu = std::move(assembling_);
@@ -113,7 +110,8 @@ void IsoTcpConnection::Connect(ByteView tpdu, TransportOutput& out) {
         return;
     }
     clientReference_ = {source[0], source[1]};
-    Bytes confirm = {0x00, 0xD0, source[0], source[1], kOwnReference[0], kOwnReference[1], 0x00};
+    Bytes confirm = {0x00, tpkt::kConnectConfirm, source[0], source[1], kOwnReference[0], kOwnReference[1],
+                     0x00};
     std::uint8_t size_code = 0x07;  // 128 bytes when the client proposes nothing
     for (const ConnectParam& param : params) {
         Bytes value(param.value.begin(), param.value.end());
@@ -133,28 +131,30 @@ void IsoTcpConnection::Connect(ByteView tpdu, TransportOutput& out) {
     session_ = std::make_unique<s7::Session>(plc_, name_);
     assembling_.clear();
     plc_.Logger().Trace(name_ + ": connected, TPDU size " + std::to_string(tpduSize_));
-    Append(out.bytes, s7wire::TpktFrame(confirm));
+    Append(out.bytes, tpkt::Packet(confirm));
 }
 
 void IsoTcpConnection::Refuse(const std::string& why, TransportOutput& out) {
     plc_.Logger().Note(name_ + ": " + why + "; disconnecting");
-    const Bytes disconnect = {
-        0x06, 0x80, clientReference_[0], clientReference_[1], kOwnReference[0], kOwnReference[1], 0x80};
-    Append(out.bytes, s7wire::TpktFrame(disconnect));
+    const Bytes disconnect = {0x06,
+                              tpkt::kDisconnectRequest,
+                              clientReference_[0],
+                              clientReference_[1],
+                              kOwnReference[0],
+                              kOwnReference[1],
+                              0x80};
+    Append(out.bytes, tpkt::Packet(disconnect));
     out.close = true;
 }
 
 void IsoTcpConnection::SendPdu(ByteView pdu, TransportOutput& out) const {
-    const std::size_t room = tpduSize_ - s7wire::kDataHeaderSize;
+    const std::size_t room = tpduSize_ - tpkt::kDataHeaderSize;
     std::size_t offset = 0;
     do {
         const std::size_t limit = std::min(room, offset == 0 ? kFirstPiece : kLaterPiece);
         const std::size_t length = std::min(limit, pdu.size() - offset);
         const bool last = offset + length == pdu.size();
-        Bytes tpdu = {0x02, s7wire::kTpduData,
-                      static_cast<std::uint8_t>(last ? s7wire::kTpduLastDataUnit : 0)};
-        Append(tpdu, pdu.subspan(offset, length));
-        Append(out.bytes, s7wire::TpktFrame(tpdu));
+        Append(out.bytes, tpkt::DataPacket(pdu.subspan(offset, length), last));
         offset += length;
     } while (offset < pdu.size());
 }

@@ -9,6 +9,7 @@
 
 #include "sim/s7/plc.h"
 #include "sim/s7/session.h"
+#include "sim/transport/framing/tpkt.h"
 #include "sim/transport/handler.h"
 
 namespace vaultra::sim {
@@ -29,7 +30,7 @@ private:
 
     s7::Plc& plc_;
     std::string name_;
-    Bytes buffer_;
+    tpkt::PacketStream stream_{kMaxPacket};
     Bytes assembling_;
     std::unique_ptr<s7::Session> session_;
     std::array<std::uint8_t, 2> clientReference_{};

@@ -6,9 +6,9 @@ namespace vaultra::sim {
 
 namespace {
 
-using s7wire::kDle;
-using s7wire::kNak;
-using s7wire::kStx;
+using line::kDle;
+using line::kNak;
+using line::kStx;
 
 constexpr std::chrono::milliseconds kByteTimeout(1000);
 constexpr std::chrono::milliseconds kGrantTimeout(2000);
@@ -44,7 +44,7 @@ TransportOutput MpiAdapter::OnBytes(ByteView bytes, Clock::time_point now) {
 TransportOutput MpiAdapter::OnTick(Clock::time_point now) {
     TransportOutput out;
     const auto waited = now - since_;
-    if ((line_ == Line::Receiving || line_ == Line::AwaitCheck) && waited > kByteTimeout) {
+    if (line_ == Line::Receiving && waited > kByteTimeout) {
         plc_.Logger().Trace(name_ + ": telegram from the PC broke off");
         line_ = Line::Idle;
     } else if ((line_ == Line::AwaitGrant || line_ == Line::AwaitAccept) && waited > kGrantTimeout) {
@@ -64,44 +64,19 @@ void MpiAdapter::OnByte(std::uint8_t byte, Clock::time_point now, Bytes& out) {
         case Line::Idle:
             if (byte == kStx) {
                 out.push_back(kDle);
-                decoder_.Reset();
-                content_.clear();
+                receiver_.Restart();
                 line_ = Line::Receiving;
                 since_ = now;
             }
             return;
-        case Line::Receiving: {
-            std::uint8_t data = 0;
-            const auto event = decoder_.Feed(byte, data);
+        case Line::Receiving:
             since_ = now;
-            if (event == s7wire::DleDecoder::Event::kData && content_.size() < kMaxTelegram) {
-                content_.push_back(data);
-            } else if (event == s7wire::DleDecoder::Event::kEnd) {
-                line_ = Line::AwaitCheck;
-            } else if (event != s7wire::DleDecoder::Event::kNone) {
-                out.push_back(kNak);
-                line_ = Line::Idle;
-            }
-            return;
-        }
-        case Line::AwaitCheck:
-            line_ = Line::Idle;
-            since_ = now;
-            if (byte != decoder_.Check()) {
-                plc_.Logger().Trace(name_ + ": block check wrong, NAK");
-                out.push_back(kNak);
-                return;
-            }
-            out.push_back(kDle);
-            if (plc_.Logger().Verbose()) {
-                plc_.Logger().Trace(name_ + " <= " + Hex(content_, 64));
-            }
-            OnTelegram(content_);
+            OnTelegramByte(byte, out);
             return;
         case Line::AwaitGrant:
             // An STX here is the PC starting at the same moment; it gives way and grants with DLE.
             if (byte == kDle) {
-                Append(out, s7wire::FrameTelegram(queue_.front().content));
+                Append(out, line::FrameBlock(queue_.front().content));
                 line_ = Line::AwaitAccept;
                 since_ = now;
             }
@@ -120,6 +95,24 @@ void MpiAdapter::OnByte(std::uint8_t byte, Clock::time_point now, Bytes& out) {
             }
             return;
     }
+}
+
+void MpiAdapter::OnTelegramByte(std::uint8_t byte, Bytes& out) {
+    const line::BlockReceiver::Result result = receiver_.Take(byte);
+    if (result == line::BlockReceiver::Result::kMore) {
+        return;
+    }
+    line_ = Line::Idle;
+    if (result != line::BlockReceiver::Result::kGood) {
+        plc_.Logger().Trace(name_ + ": telegram broken or block check wrong, NAK");
+        out.push_back(kNak);
+        return;
+    }
+    out.push_back(kDle);
+    if (plc_.Logger().Verbose()) {
+        plc_.Logger().Trace(name_ + " <= " + Hex(receiver_.Content(), 64));
+    }
+    OnTelegram(receiver_.Content());
 }
 
 void MpiAdapter::StartSending(Clock::time_point now, Bytes& out) {
@@ -203,11 +196,12 @@ void MpiAdapter::OnAdapterCommand(const Bytes& content) {
 }
 
 void MpiAdapter::OnConnect(const Bytes& content) {
-    // 00 0D 00 03 E0 04 00 80 00 02 01 06 01 00 00 01 02, station, 02, rack/slot. Other clients end the
-    // telegram with other routing bytes; only our own form has its rack/slot checked.
+    // 00 0D 00 03 E0 04 00 80 00 02 01 06 01 00 00 01 02, station, then two routing bytes. The station
+    // ends them with 02 and its rack/slot byte (0 when no slot is given); other clients send 01 00. A
+    // rack/slot byte of 0 means the CPU of the station, any other value must name this one.
     const bool station_ok = content.size() >= 18 && content[17] == plc_.Options().mpiAddress;
-    const bool own_form = content.size() == 20 && content[18] == 0x02;
-    const bool slot_ok = !own_form || content[19] == plc_.Options().rackSlot;
+    const std::uint8_t slot = content.size() >= 20 ? content[19] : 0;
+    const bool slot_ok = slot == 0 || slot == plc_.Options().rackSlot;
     if (!station_ok || !slot_ok) {
         plc_.Logger().Note(name_ + ": connect refused (no such station or rack/slot)");
         Queue({0x00, 0x0D, 0x00, 0x03, 0xE0, 0x85});
@@ -215,8 +209,17 @@ void MpiAdapter::OnConnect(const Bytes& content) {
     }
     session_ = std::make_unique<s7::Session>(plc_, name_);
     sequence_ = 0;
-    Queue({0x00, 0x0D, 0x00, 0x03, 0xE0, 0x04, 0x00, 0x80,          0x00, 0x02,
-           0x01, 0x06, 0x01, 0x00, 0x00, 0x01, 0x02, localAddress_, 0x02, plc_.Options().rackSlot});
+    // The adapter confirms under the data telegram header with D0 and the station's own parameters.
+    Queue({0x00, 0x0C,
+           0x03, 0x03,
+           0xD0, 0x04,
+           0x00, 0x80,
+           0x00, 0x02,
+           0x01, 0x06,
+           0x01, 0x00,
+           0x00, 0x01,
+           0x02, plc_.Options().mpiAddress,
+           0x02, plc_.Options().rackSlot});
 }
 
 void MpiAdapter::OnStationTelegram(const Bytes& content, bool wasHeld) {

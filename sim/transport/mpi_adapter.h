@@ -8,9 +8,9 @@
 #include <memory>
 #include <string>
 
-#include "drivers/s7/wire/block_framing.h"
 #include "sim/s7/plc.h"
 #include "sim/s7/session.h"
+#include "sim/transport/framing/block_line.h"
 #include "sim/transport/handler.h"
 
 namespace vaultra::sim {
@@ -26,13 +26,14 @@ public:
     static constexpr std::size_t kLaterSegment = 250;
 
 private:
-    enum class Line { Idle, Receiving, AwaitCheck, AwaitGrant, AwaitAccept };
+    enum class Line { Idle, Receiving, AwaitGrant, AwaitAccept };
     struct Outgoing {
         Bytes content;
         bool holdsNext = false;  // the next telegram waits for the PC's acknowledgement of this one
     };
 
     void OnByte(std::uint8_t byte, Clock::time_point now, Bytes& out);
+    void OnTelegramByte(std::uint8_t byte, Bytes& out);
     void OnTelegram(const Bytes& content);
     void OnAdapterCommand(const Bytes& content);
     void OnConnect(const Bytes& content);
@@ -46,8 +47,7 @@ private:
     std::string name_;
     Line line_ = Line::Idle;
     Clock::time_point since_{};
-    s7wire::DleDecoder decoder_;
-    Bytes content_;
+    line::BlockReceiver receiver_{kMaxTelegram};
     std::deque<Outgoing> queue_;
     bool held_ = false;
     bool cut_ = false;  // waiting for the PC's acknowledgement or continue request

@@ -142,7 +142,8 @@ TEST_F(SetCommands, ShowJsonCarriesEveryField) {
     const app::CElement& e = s.entries[0];
     EXPECT_EQ(j["name"], e.name);
     EXPECT_EQ(j["address"], "0A0102030200");
-    EXPECT_EQ(j["password"], "pw");
+    EXPECT_EQ(j["password"], "********");  // masked unless asked for
+    EXPECT_EQ(j["index"], 0);
     EXPECT_EQ(j["flags"], e.flags);
     EXPECT_EQ(j["day"], 255);
     EXPECT_EQ(j["hour"], 255);
@@ -156,19 +157,38 @@ TEST_F(SetCommands, ShowJsonCarriesEveryField) {
     EXPECT_EQ(j["nameOperand"], "DB10.DBB4");
     EXPECT_EQ(j["interface"], "S7-RFC1006");
     EXPECT_EQ(j["intervalKind"], "PlcTrigger");
+    ASSERT_EQ(Run({"show", Set(), "--json", "--show-passwords"}), 0);
+    EXPECT_EQ(nlohmann::json::parse(out_.str())["entries"][0]["password"], "pw");
 }
 
-TEST_F(SetCommands, ShowPrintsTheHeaderAndOneLinePerEntry) {
+TEST_F(SetCommands, ShowPrintsTheIndexWholeNamesAndMaskedPasswords) {
     AddThree();
+    const std::string name40 = "Presse Halle 1 Linie 2 Station 3 Ende 40";
+    ASSERT_EQ(Run({"change", Set(), "A", "--name", name40, "--password", "geheim"}), 0) << err_.str();
     ASSERT_EQ(Run({"show", Set()}), 0);
     const std::string text = out_.str();
     EXPECT_NE(text.find("Wiederholungsversuch alle 10 min\n"), std::string::npos);
-    EXPECT_NE(text.find("\nName\tAdresse\tPasswort\tIntervall\tn\xC3\xA4"
+    EXPECT_NE(text.find("\nNr\tName\tAdresse\tPasswort\tIntervall\tn\xC3\xA4"
                         "chster Backup\tDateiname\n"),
               std::string::npos);
-    EXPECT_NE(text.find("\nA" + std::string(29, ' ') + "\tMPI: 002"), std::string::npos);
-    EXPECT_NE(text.find("\nB" + std::string(29, ' ') + "\tLAN: 10.0.0.5"), std::string::npos);
-    EXPECT_NE(text.find("\nC" + std::string(29, ' ') + "\tS5 :        "), std::string::npos);
+    EXPECT_NE(text.find("\n0\t" + name40 + "\tMPI: 002"), std::string::npos) << text;
+    EXPECT_NE(text.find("\t********\t"), std::string::npos) << text;
+    EXPECT_EQ(text.find("geheim"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n1\tB" + std::string(39, ' ') + "\tLAN: 10.0.0.5"), std::string::npos) << text;
+    EXPECT_NE(text.find("\n2\tC" + std::string(39, ' ') + "\tS5 :        "), std::string::npos);
+    ASSERT_EQ(Run({"show", Set(), "--show-passwords"}), 0);
+    EXPECT_NE(out_.str().find("\tgeheim  \t"), std::string::npos) << out_.str();
+}
+
+TEST_F(SetCommands, ControlCharactersFromTheSetFileAreMasked) {
+    AddThree();
+    std::string bytes = Bytes();
+    bytes.replace(bytes.find("A       "), 6, "A\x1b[2J\x07");
+    ASSERT_TRUE(platform::WriteFileReplacing(Set(), bytes));
+    ASSERT_EQ(Run({"show", Set()}), 0);
+    EXPECT_EQ(out_.str().find('\x1b'), std::string::npos);
+    EXPECT_EQ(out_.str().find('\x07'), std::string::npos);
+    EXPECT_NE(out_.str().find("A?[2J?"), std::string::npos) << out_.str();
 }
 
 TEST_F(SetCommands, RefusedValuesExitWithTwoAndLeaveTheFileAsItWas) {
@@ -196,8 +216,9 @@ TEST_F(SetCommands, RefusedValuesExitWithTwoAndLeaveTheFileAsItWas) {
         {{"add", Set(), "--interval", "daily", "--at", "6h"}, "Ung\xC3\xBCltige Zeitangabe"},
         {{"change", Set(), "0", "--interface", "S5 Direkt", "--interval", "trigger"},
          "Der SPS-Trigger kann nur bei S7-Steuerungen verwendet werden!"},
-        {{"change", Set(), "3", "--name", "x"}, "Es gibt keinen Eintrag 3."},
-        {{"delete", Set(), "0", "5"}, "Es gibt keinen Eintrag 5."},
+        {{"change", Set(), "3", "--name", "x"}, "Kein Eintrag \"3\" im Sicherungssatz."},
+        {{"change", Set(), "D", "--name", "x"}, "Kein Eintrag \"D\" im Sicherungssatz."},
+        {{"delete", Set(), "0", "5"}, "Kein Eintrag \"5\" im Sicherungssatz."},
         {{"config", Set(), "--retry", "0"}, "Geben Sie eine ganze Zahl zwischen 1 und 32767 ein."},
         {{"config", Set(), "--com", "0"}, "Geben Sie eine ganze Zahl zwischen 1 und 255 ein."},
     };
@@ -227,18 +248,40 @@ TEST_F(SetCommands, ChangeRewritesOneEntryInPlace) {
     EXPECT_EQ(Load().entries[1].hour, 13);
 }
 
-TEST_F(SetCommands, DeleteRemovesTheNamedEntries) {
+TEST_F(SetCommands, DeleteRemovesTheNamedEntriesByIndexOrName) {
     AddThree();
-    ASSERT_EQ(Run({"delete", Set(), "2", "0"}), 0);
+    ASSERT_EQ(Run({"delete", Set(), "C", "0"}), 0);
+    EXPECT_EQ(out_.str(), "Eintrag 0 \"A\" gel\xC3\xB6scht.\nEintrag 2 \"C\" gel\xC3\xB6scht.\n");
     const app::Station s = Load();
     ASSERT_EQ(s.entries.size(), 1u);
     EXPECT_EQ(s.entries[0].name, "B");
 }
 
-TEST_F(SetCommands, ConfigWithoutOptionsOffersTheProgramDirectory) {
+TEST_F(SetCommands, EditsSayWhatTheyDidUnlessQuiet) {
     ASSERT_EQ(Run({"new", Set()}), 0);
-    ASSERT_EQ(Run({"config", Set()}), 0);
-    EXPECT_EQ(Load().settings.backupDirectory, "/opt/vaultra/");
+    EXPECT_EQ(out_.str(), "Sicherungssatz \"" + Set() + "\" angelegt.\n");
+    ASSERT_EQ(Run({"add", Set(), "--name", "A"}), 0);
+    EXPECT_EQ(out_.str(), "Eintrag 0 \"A\" angelegt.\n");
+    ASSERT_EQ(Run({"change", Set(), "A", "--name", "B"}), 0);
+    EXPECT_EQ(out_.str(), "Eintrag 0 \"B\" ge\xC3\xA4ndert.\n");
+    ASSERT_EQ(Run({"config", Set(), "--retry", "3"}), 0);
+    EXPECT_EQ(out_.str(), "Konfiguration von \"" + Set() + "\" gespeichert.\n");
+    ASSERT_EQ(Run({"-q", "add", Set(), "--name", "C"}), 0);
+    EXPECT_EQ(out_.str(), "");
+}
+
+TEST_F(SetCommands, ConfigKeepsTheDirectoryWithoutDirAndEndsAnExistingOneWithASeparator) {
+    ASSERT_EQ(Run({"new", Set()}), 0);
+    ASSERT_EQ(Run({"config", Set(), "--retry", "4"}), 0);
+    EXPECT_EQ(Load().settings.backupDirectory, "");  // not the program directory the dialog offers
+    ASSERT_EQ(Run({"config", Set(), "--dir", dir_.path().string()}), 0);
+    EXPECT_EQ(Load().settings.backupDirectory, dir_.path().string() + "/");
+    EXPECT_NE(err_.str().find("Hinweis"), std::string::npos);
+    ASSERT_EQ(Run({"config", Set(), "--retry", "5"}), 0);
+    EXPECT_EQ(Load().settings.backupDirectory, dir_.path().string() + "/");
+    // A prefix that is no directory stays as typed: the engine joins it with the file name as it is.
+    ASSERT_EQ(Run({"config", Set(), "--dir", (dir_ / "backup_").string()}), 0);
+    EXPECT_EQ(Load().settings.backupDirectory, (dir_ / "backup_").string());
 }
 
 TEST_F(SetCommands, DamagedSetsWarnAndOverfullSetsAreNotEdited) {

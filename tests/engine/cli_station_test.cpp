@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <tuple>
 
 #include "platform/subprocess.h"
 #include "sim/testing/plcsim_process.h"
@@ -110,8 +111,8 @@ TEST_F(CliStation, BackupPrintsTimeStampedTextsAndExitsWithTheOutcome) {
     EXPECT_EQ(ok.status, 0);
     ASSERT_FALSE(ok.lines.empty());
     EXPECT_TRUE(HasTimeStamp(ok.lines.front())) << ok.lines.front();
-    EXPECT_TRUE(Has(ok, "] AG gesichert."));
-    EXPECT_EQ(ok.lines.back(), "1 PRESSE2: gesichert");
+    EXPECT_TRUE(Has(ok, "] PRESSE2: AG gesichert."));
+    EXPECT_TRUE(ok.lines.back().starts_with("1 PRESSE2: gesichert, ")) << ok.lines.back();
     EXPECT_TRUE(fs::exists(dir.path() / "backups" / "PRESSE2" / "PRESSE2.S7P"));
     EXPECT_FALSE(fs::exists(dir.path() / "backups" / "PRESSE1"));
 
@@ -122,26 +123,59 @@ TEST_F(CliStation, BackupPrintsTimeStampedTextsAndExitsWithTheOutcome) {
     sim.reset();
     const Result failed = Cli({"backup", set});
     EXPECT_EQ(failed.status, 1);
-    EXPECT_EQ(failed.lines.back(), "1 PRESSE2: fehlgeschlagen");
+    EXPECT_TRUE(failed.lines.back().starts_with("1 PRESSE2: fehlgeschlagen: ")) << failed.lines.back();
 }
 
 TEST_F(CliStation, SignalDuringARunAbortsItAndEndsTheStation) {
     StartSim({"--demo-blocks", "600"});
     AddEntry("PRESSE1", {"--interval", "every", "--every", "0:00"});  // due at every pass
     bool signalled = false;
-    const Result run = Cli({"run", set}, [&](platform::Subprocess& child, const std::string& line) {
+    const Result run = Cli({"-v", "run", set}, [&](platform::Subprocess& child, const std::string& line) {
         if (!signalled && IsUploadText(line)) {
             signalled = child.Signal(platform::ProcessSignal::Interrupt);
         }
     });
     ASSERT_TRUE(signalled);
     EXPECT_EQ(run.status, 0);
-    EXPECT_TRUE(Has(run, "] Abbruch"));
-    EXPECT_FALSE(Has(run, "] AG gesichert."));
+    EXPECT_TRUE(Has(run, "] PRESSE1: Abbruch"));
+    EXPECT_FALSE(Has(run, "AG gesichert."));
     EXPECT_TRUE(Has(run, "] Station beendet."));
 
     // The connection was released: the PLC serves the next backup.
     EXPECT_EQ(Cli({"backup", set}).status, 0);
+}
+
+TEST_F(CliStation, SerialEntryAfterNetworkEntriesConnectsOnTheConfiguredComPort) {
+    // One simulated PLC on all three transports; the serial adapter sits on COM7.
+    std::string error;
+    sim = PlcsimProcess::Start({"s7", "--demo-blocks", "8", "--iso-port", "0", "--lan-framed-port", "0",
+                                "--mpi-pty", (dir.path() / "mpi").string()},
+                               &error);
+    ASSERT_TRUE(sim) << error;
+    setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*sim->IsoPort()).c_str(), 1);
+    setenv("VAULTRA_LAN_FRAMED_PORT", std::to_string(*sim->LanFramedPort()).c_str(), 1);
+    setenv("VAULTRA_COM7", sim->MpiPty()->c_str(), 1);
+    ASSERT_EQ(Cli({"config", set, "--com", "7"}).status, 0);
+    AddEntry("ISO");
+    for (const auto& [name, interface, address] :
+         {std::tuple{"LAN", "S7-LAN", "127.0.0.1:002:2"}, std::tuple{"MPI", "S7 MPI-Bus", "002:2"}}) {
+        ASSERT_EQ(Cli({"add", set, "--name", name, "--interface", interface, "--address", address, "--file",
+                       std::string(name) + ".S7P", "--interval", "never"})
+                      .status,
+                  0);
+    }
+
+    const Result all = Cli({"backup", set});
+    EXPECT_FALSE(Has(all, ": AG nicht ansprechbar."));
+    EXPECT_EQ(all.status, 0);
+    int index = 0;
+    for (const char* name : {"ISO", "LAN", "MPI"}) {
+        const std::string result = std::to_string(index++) + " " + name + ": gesichert, ";
+        EXPECT_TRUE(std::any_of(all.lines.begin(), all.lines.end(), [&](const std::string& l) {
+            return l.starts_with(result);
+        })) << name;
+        EXPECT_TRUE(fs::exists(dir.path() / "backups" / name / (std::string(name) + ".S7P"))) << name;
+    }
 }
 
 }  // namespace

@@ -106,6 +106,27 @@ TEST_F(DriverBindingTest, LanEntryUsesTheChosenAdapterAndKeepsTheOldPortWhenRegi
     drivers.S7().Exit(&station.record, 0);
 }
 
+TEST_F(DriverBindingTest, SerialEntryAfterALanEntryConnectsOnTheComPortAgain) {
+    FakeDriver lan("full", "libTARN7IP.so");
+    FakeDriver serial("full", "libTARN7.so");
+    ASSERT_TRUE(lan.Loaded() && serial.Loaded());
+    DriverBinding drivers(station, ui, {FakeDir("full")}, CNetworkCard(TwoAdapters));
+    station.settings.comPort = 4;
+    station.ApplyComPort();
+    CElement lanEntry = Entry(flag::kS7Lan, {10, 0, 0, 7, 4, 2});
+    CElement mpiEntry = Entry(flag::kS7Mpi, {2, 0, 0, 0, 0, 0});
+    lan->lanPort = 131;
+
+    for (int round = 0; round < 2; ++round) {
+        ASSERT_EQ(drivers.ConnectS7(lanEntry), 1);
+        EXPECT_EQ(+lan->initRecord.port, 131);
+        drivers.S7().Exit(&station.record, 0);
+        ASSERT_EQ(drivers.ConnectS7(mpiEntry), 1);
+        EXPECT_EQ(+serial->initRecord.port, 3) << "round " << round;
+        drivers.S7().Exit(&station.record, 0);
+    }
+}
+
 TEST_F(DriverBindingTest, MissingLibraryIsReportedAndEveryCallFailsWithoutCrashing) {
     engine_test::TempDir empty;
     DriverBinding drivers(station, ui, {empty.path()}, CNetworkCard());

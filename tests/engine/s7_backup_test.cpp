@@ -218,6 +218,19 @@ TEST_F(S7BackupTest, FailedBlockReadIsReportedStartsThePlcOnceMoreAndReleases) {
     EXPECT_EQ(fake->calls.back(), "Exit 0");
 }
 
+TEST_F(S7BackupTest, UploadWhoseHeaderClaimsMoreThanArrivedIsRefused) {
+    station.settings.stopPlc = 1;
+    fake->blocks = {Block(0, 1, 70000), Block(0, 2, 516)};
+    auto& image = fake->blocks[1].image;  // 516 bytes sent, the header says 65,270
+    image[10] = 0xFE;
+    image[11] = 0xF6;
+    EXPECT_EQ(Run(), 0);
+    ExpectFailedAndReleased();
+    EXPECT_EQ(ui.StatusTexts().back(),
+              "PLC: DB  00002: Längenangabe im Bausteinkopf passt nicht zu den gelesenen Daten.");
+    EXPECT_EQ(Calls("AGStart").size(), 2u);
+}
+
 TEST_F(S7BackupTest, UploadFunctionMissingFromTheLibraryFailsLikeAFailedRead) {
     FakeDriver partial("partial", "libTARN7RFC.so");
     DriverBinding partialDrivers(station, ui, {FakeDir("partial")}, NoAdapters());
@@ -338,15 +351,18 @@ TEST(S7ProjectPath, StaysInsideTheBackupDirectory) {
     EXPECT_FALSE(S7ProjectPath("/b/", name + ".S7P", std::string(11, 's')));
 }
 
-TEST(UploadedImageLength, TakesTheWholeLoadLengthButNeverMoreThanTheBuffer) {
+TEST(UploadedImageLength, TakesTheWholeLoadLengthOnlyWhenEverythingAgrees) {
     std::vector<uint8_t> image = Image(0, 1, 70000);
     BlockRecord block{};
     block.length = static_cast<uint16_t>(70000);
     EXPECT_EQ(UploadedImageLength(block, image), 70000u);
     // A header announcing more than the buffer holds is not believed.
-    EXPECT_EQ(UploadedImageLength(block, std::span<const uint8_t>(image.data(), 50000)), 70000u & 0xFFFF);
-    image[0] = 0;  // no header: the record's length, bounded by the buffer
-    EXPECT_EQ(UploadedImageLength(block, image), 70000u & 0xFFFF);
+    EXPECT_FALSE(UploadedImageLength(block, std::span<const uint8_t>(image.data(), 50000)));
+    block.length = 516;  // the driver saw another length than the header says
+    EXPECT_FALSE(UploadedImageLength(block, image));
+    block.length = static_cast<uint16_t>(70000);
+    image[0] = 0;  // no header
+    EXPECT_FALSE(UploadedImageLength(block, image));
 }
 
 }  // namespace

@@ -6,20 +6,10 @@
 
 #include "s5file/program_file.h"
 #include "s5file_test_support.h"
+#include "tests/s5file/watched_store.h"
 
 namespace vaultra::qrf::testing {
 namespace {
-
-// Records how far writes reached.
-class WatchedStore : public MemoryStore {
-public:
-    using MemoryStore::MemoryStore;
-    bool WriteAt(uint64_t offset, std::span<const uint8_t> data) override {
-        furthestWrite = std::max<uint64_t>(furthestWrite, offset + data.size());
-        return MemoryStore::WriteAt(offset, data);
-    }
-    uint64_t furthestWrite = 0;
-};
 
 OpenResult OpenBytes(std::vector<uint8_t> bytes) {
     return ProgramFile::Open(std::make_unique<MemoryStore>(std::move(bytes)), "X",
@@ -136,6 +126,40 @@ TEST(DamagedFile, TrailingBytesAreAcceptedAndCutAtTheNextChange) {
 
 // Random corruption of the directories: whatever opens must list, read, write and delete without
 // touching bytes beyond the file and must open again afterwards with the same blocks.
+TEST(DamagedFile, DocumentationBlockWithAnUnreachableNameIsLeftOutAndCounted) {
+    auto store = std::make_unique<MemoryStore>();
+    MemoryStore* raw = store.get();
+    OpenResult made = ProgramFile::Open(std::move(store), "DOCS", ProgramFile::Mode::kUpdateOrCreate);
+    ASSERT_TRUE(made.file);
+    ASSERT_EQ(made.file->WriteBlock(Key(4, 12, 100, 1), Pattern(100, 3)), Error::kNone);
+    ASSERT_EQ(made.file->WriteBlock(Key(1, 5, 40), Pattern(40, 5)), Error::kNone);
+    const std::vector<uint8_t> sound = raw->bytes();
+    const std::string standard = "PBDO.012";
+    const auto at = std::search(sound.begin(), sound.end(), standard.begin(), standard.end());
+    ASSERT_NE(at, sound.end());
+
+    for (const std::string odd : {"pbDO.012", "PBDO. 12", "XYDO.012", "PBDO.999", "PB   012"}) {
+        SCOPED_TRACE(odd);
+        auto bytes = sound;
+        std::copy(odd.begin(), odd.end(), bytes.begin() + (at - sound.begin()));
+        OpenResult opened = OpenBytes(bytes);
+        ASSERT_TRUE(opened.file);
+        size_t unlisted = 0;
+        const auto list = opened.file->BlockList(&unlisted);
+        EXPECT_EQ(unlisted, 1u);
+        ASSERT_EQ(list.size(), 1u);
+        EXPECT_EQ(list[0].type, 1);
+        // Whatever is listed can be read and deleted by the key it is listed under.
+        BlockKey key = list[0];
+        std::vector<uint8_t> sectors;
+        EXPECT_EQ(opened.file->ReadBlock(key, sectors), Error::kNone);
+        EXPECT_EQ(opened.file->DeleteBlock(list[0]), Error::kNone);
+    }
+    size_t unlisted = 7;
+    EXPECT_EQ(OpenBytes(sound).file->BlockList(&unlisted).size(), 2u);
+    EXPECT_EQ(unlisted, 0u);
+}
+
 TEST(DamagedFile, RandomCorruptionNeverEscapesTheFile) {
     const auto sample = SampleFile();
     const size_t directoryBytes = Word(sample, 20) * 128u;

@@ -62,7 +62,8 @@ TEST(InspectS7, MissingOrUnreadableProjectGivesStatusTwo) {
     EXPECT_NE(l.err.find("BSTCNTOF"), std::string::npos);
 }
 
-TEST(InspectS7, DamagedProjectListsWhatCouldBeRead) {
+// Listed, but exit 1: a script that checks a backup must see that part of it is lost.
+TEST(InspectS7, DamagedProjectListsWhatCouldBeReadAndFails) {
     TempDir dir;
     ASSERT_TRUE(WriteS7Project(dir / "D.S7P", BlockList{SampleBlock(subblock::kFc, 5, 10, 0, 0),
                                                         SampleBlock(subblock::kFb, 6, 10, 0, 0)}));
@@ -71,7 +72,7 @@ TEST(InspectS7, DamagedProjectListsWhatCouldBeRead) {
     bytes.resize(bytes.size() - 512);  // the FB's code memo is gone
     testing::WriteBytes(memo, bytes);
     const Listing l = Inspect(dir / "D" / "D.S7P");
-    EXPECT_EQ(l.status, 0);
+    EXPECT_EQ(l.status, 1);
     EXPECT_NE(l.out.find("FC            5"), std::string::npos);
     EXPECT_EQ(l.out.find("FB            6"), std::string::npos);
     EXPECT_NE(l.out.find("1 block\n1 damaged block record(s)"), std::string::npos) << l.out;

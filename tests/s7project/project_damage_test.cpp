@@ -39,20 +39,24 @@ protected:
     ProjectFolders folders_;
 };
 
-TEST_F(WriteFailure, MissingFolderIsReportedAndTheRestIsWritten) {
+TEST_F(WriteFailure, FolderThatCannotBeMadeFailsTheWriteAndChangesNothing) {
     std::filesystem::create_directories(root());
     WriteBytes(root() / "HRS", Bytes{1});  // a file where the HRS folder belongs
     EXPECT_FALSE(Write());
-    BlockList back;
-    ASSERT_TRUE(ReadS7Project(root() / "P.S7P", back, folders_));
-    EXPECT_EQ(NumbersOf(back), (std::vector<std::uint16_t>{0, 1, 2, 3}));
+    EXPECT_EQ(ReadBytes(root() / "HRS"), Bytes{1});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root()), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);  // no leftovers
 }
 
-TEST_F(WriteFailure, FullDiskForTheMemosIsReported) {
+TEST_F(WriteFailure, LostMemoFileIsMadeAgainAndTheNextBackupIsWhole) {
     ASSERT_TRUE(Write());
     std::filesystem::remove(blocks() / "SUBBLK.DBT");
-    std::filesystem::create_symlink("/dev/full", blocks() / "SUBBLK.DBT");
-    EXPECT_FALSE(Write());
+    ASSERT_TRUE(Write());
+    BlockList back;
+    ProjectInfo info;
+    ASSERT_TRUE(ReadS7Project(root() / "P.S7P", back, folders_, &info));
+    EXPECT_EQ(NumbersOf(back), (std::vector<std::uint16_t>{0, 1, 2, 3}));
+    EXPECT_EQ(info.unreadableBlocks, 0u);
 }
 
 TEST_F(WriteFailure, SystemDataFileThatCannotBeCreatedIsReported) {
@@ -60,15 +64,19 @@ TEST_F(WriteFailure, SystemDataFileThatCannotBeCreatedIsReported) {
     EXPECT_FALSE(Write());
 }
 
-TEST_F(WriteFailure, ImageShorterThanItsHeaderIsNotStored) {
+TEST_F(WriteFailure, ImageShorterThanItsHeaderFailsTheWriteAndKeepsTheStoredProject) {
+    ASSERT_TRUE(Write());
+    const Bytes before = ReadBytes(blocks() / "SUBBLK.DBT");
     BlockList list = ThreeBlocksAndAnSdb();
     list[2].resize(list[2].size() - 100);  // FC 2 cut inside its code
     list.push_back(Bytes{0x70, 0x70, 1});  // marker but no header
     list.push_back(Bytes{0x12, 0x34});     // no marker: ignored
+    list.push_back(SampleBlock(subblock::kFc, 9, 50, 0, 0));
     EXPECT_FALSE(WriteS7Project(dir_ / "P.S7P", list, folders_));
     BlockList back;
     ASSERT_TRUE(ReadS7Project(root() / "P.S7P", back, folders_));
-    EXPECT_EQ(NumbersOf(back), (std::vector<std::uint16_t>{0, 1, 3}));
+    EXPECT_EQ(NumbersOf(back), (std::vector<std::uint16_t>{0, 1, 2, 3}));
+    EXPECT_EQ(ReadBytes(blocks() / "SUBBLK.DBT"), before);
 }
 
 class DamagedProject : public ::testing::Test {
@@ -156,9 +164,33 @@ TEST_F(DamagedProject, DamagedSystemDataFiles) {
     EXPECT_EQ(unreadable_, 1U);
 }
 
-TEST_F(DamagedProject, MissingContainerTableFailsTheRead) {
+TEST_F(DamagedProject, MissingContainerTableFailsTheReadAndSaysWhy) {
     std::filesystem::remove(dir_ / "D" / "OMBSTX" / "OFFLINE" / "BSTCNTOF.DBF");
     EXPECT_TRUE(Read(false).empty());
+    BlockList back;
+    ProjectFolders folders;
+    ProjectInfo info;
+    EXPECT_FALSE(ReadS7Project(dir_ / "D" / "D.S7P", back, folders, &info));
+    EXPECT_NE(info.failure.find("BSTCNTOF.DBF is missing"), std::string::npos);
+}
+
+// A record may not ask for more than it stores: 16 MiB announced over empty parts is damage, not a block
+// the reader allocates (hundreds of such records asked for gigabytes).
+TEST_F(DamagedProject, LengthFarBeyondWhatTheRecordStoresIsDamage) {
+    for (std::uint32_t record = 0; record < 3; ++record) {
+        SetSubblockField(record, 6, "   16777216");  // BLKTOTLEN
+        for (const std::size_t lengthField : {7, 8, 9}) {
+            SetSubblockField(record, lengthField, "          0");
+        }
+    }
+    SetSubblockField(0, 6, "        187");  // OB 1 as it was: its trailer's room beyond the parts
+    SetSubblockField(0, 7, "        100");
+    SetSubblockField(0, 8, "         10");
+    SetSubblockField(0, 9, "          5");
+    SetSubblockField(1, 6, "        777");  // FC 2 asks for one byte more than a trailer and 4
+    SetSubblockField(1, 7, "        700");
+    EXPECT_EQ(Read(), (std::vector<std::uint16_t>{0, 1}));
+    EXPECT_EQ(unreadable_, 2U);
 }
 
 // Random damage anywhere in the files the reader takes blocks from: it must never crash or read outside

@@ -15,12 +15,12 @@
 
 namespace vaultra::s7project::testing {
 
-TempDir::TempDir() {
+TempDir::TempDir(const std::filesystem::path& base) {
     static std::atomic<int> counter{0};
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     const std::string test = info != nullptr ? std::string(info->name()) : "test";
-    path_ = std::filesystem::temp_directory_path() / ("vaultra_s7project_" + std::to_string(::getpid()) +
-                                                      "_" + std::to_string(counter++) + "_" + test);
+    path_ = base / ("vaultra_s7project_" + std::to_string(::getpid()) + "_" + std::to_string(counter++) +
+                    "_" + test);
     std::filesystem::remove_all(path_);
     std::filesystem::create_directories(path_);
 }
@@ -28,6 +28,12 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
+}
+
+std::filesystem::path MemoryTempBase() {
+    std::error_code ec;
+    const std::filesystem::path shm = "/dev/shm";
+    return std::filesystem::is_directory(shm, ec) ? shm : std::filesystem::temp_directory_path();
 }
 
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path) {

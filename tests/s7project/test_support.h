@@ -14,7 +14,8 @@ namespace vaultra::s7project::testing {
 // A fresh directory below the system's temporary folder, removed again at destruction.
 class TempDir {
 public:
-    TempDir();
+    TempDir() : TempDir(std::filesystem::temp_directory_path()) {}
+    explicit TempDir(const std::filesystem::path& base);
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
@@ -24,6 +25,10 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// A memory file system for tests that write a project hundreds of times (the system's temporary folder
+// when there is none).
+std::filesystem::path MemoryTempBase();
 
 std::vector<std::uint8_t> ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);

@@ -2,8 +2,8 @@
 // long answers, disconnect and broken input.
 #include <gtest/gtest.h>
 
-#include "drivers/s7/wire/iso_framing.h"
 #include "s7_requests.h"
+#include "sim/transport/framing/tpkt.h"
 #include "sim/transport/iso_tcp.h"
 
 namespace vaultra::sim::test {
@@ -36,9 +36,7 @@ std::vector<Packet> Packets(const Bytes& stream) {
 }
 
 Bytes Data(const Bytes& pdu, bool last = true) {
-    Bytes tpdu = {0x02, 0xF0, static_cast<std::uint8_t>(last ? 0x80 : 0x00)};
-    Append(tpdu, pdu);
-    return s7wire::TpktFrame(tpdu);
+    return tpkt::DataPacket(pdu, last);
 }
 
 class IsoTcp : public ::testing::Test {
@@ -47,10 +45,7 @@ protected:
         : plc_(options, s7::MakeDemoProgram(), Log(false)), iso_(plc_, "t") {}
 
     TransportOutput Feed(const Bytes& bytes) { return iso_.OnBytes(bytes, Clock::now()); }
-    TransportOutput Connect(std::uint8_t rackSlot = 2) {
-        const auto request = s7wire::ConnectionRequest(rackSlot);
-        return Feed(s7wire::TpktFrame(request));
-    }
+    TransportOutput Connect(std::uint8_t rackSlot = 2) { return Feed(IsoConnectPacket(rackSlot)); }
     // Sends one PDU and reassembles the answers from their data units.
     std::vector<Bytes> Exchange(const Bytes& pdu, std::vector<std::size_t>* sizes = nullptr) {
         std::vector<Bytes> pdus;
@@ -81,8 +76,6 @@ TEST_F(IsoTcp, ConfirmsTheConnectionWithTheClientsParameters) {
     ASSERT_EQ(packets.size(), 1u);
     // 18 bytes as the drivers read it: D0, their reference back, ours, class 0, the three parameters.
     EXPECT_EQ(packets[0].tpdu, FromHex("11 D0 00 01 44 31 00 C0 01 08 C1 02 01 00 C2 02 02 02"));
-    std::array<std::uint8_t, 2> reference{};
-    EXPECT_TRUE(s7wire::ParseConnectionConfirm(packets[0].tpdu, reference));
 }
 
 TEST_F(IsoTcp, RefusesAnotherRackSlotWithADisconnect) {
@@ -124,7 +117,7 @@ TEST_F(IsoTcp, LongAnswersTravelIn240And250BytePiecesWithTheLastFlagOnlyAtTheEnd
     }
     s7::Plc plc(options, std::move(program), Log(false));
     IsoTcpConnection iso(plc, "long");
-    iso.OnBytes(s7wire::TpktFrame(s7wire::ConnectionRequest(2)), Clock::now());
+    iso.OnBytes(IsoConnectPacket(2), Clock::now());
     iso.OnBytes(Data(SetupRequest(480)), Clock::now());
     const auto packets = Packets(iso.OnBytes(Data(ListTypeRequest('C')), Clock::now()).bytes);
     ASSERT_EQ(packets.size(), 2u);
@@ -144,7 +137,7 @@ TEST_F(IsoTcp, UploadAnswersFitOnePacketAndDisconnectCloses) {
     EXPECT_EQ(Exchange(UploadRequest(id), &sizes).size(), 1u);
     ASSERT_EQ(sizes.size(), 1u);
     EXPECT_EQ(sizes[0], 3u + 12 + 2 + 4 + 222);
-    const TransportOutput bye = Feed(s7wire::TpktFrame(s7wire::DisconnectRequest({0x44, 0x31})));
+    const TransportOutput bye = Feed(tpkt::Packet(FromHex("06 80 44 31 00 01 00")));
     EXPECT_TRUE(bye.close);
     EXPECT_TRUE(bye.bytes.empty());
 }
@@ -154,7 +147,7 @@ TEST_F(IsoTcp, CutFaultClosesWithoutAnswer) {
     options.faults.cutAfter = 0;
     s7::Plc plc(options, {}, Log(false));
     IsoTcpConnection iso(plc, "cut");
-    iso.OnBytes(s7wire::TpktFrame(s7wire::ConnectionRequest(2)), Clock::now());
+    iso.OnBytes(IsoConnectPacket(2), Clock::now());
     const TransportOutput out = iso.OnBytes(Data(SetupRequest()), Clock::now());
     EXPECT_TRUE(out.close);
     EXPECT_TRUE(out.bytes.empty());

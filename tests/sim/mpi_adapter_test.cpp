@@ -2,8 +2,8 @@
 // data telegrams with confirmations and acknowledgements, segments, collisions and repeats.
 #include <gtest/gtest.h>
 
-#include "drivers/s7/wire/block_framing.h"
 #include "s7_requests.h"
+#include "sim/transport/framing/block_line.h"
 #include "sim/transport/lan_framed.h"
 #include "sim/transport/mpi_adapter.h"
 
@@ -55,27 +55,21 @@ public:
     void Send(const Bytes& content) {
         Feed({STX});
         ASSERT_EQ(Take(), DLE) << "send not granted";
-        Feed(s7wire::FrameTelegram(content));
+        Feed(line::FrameBlock(content));
         ASSERT_EQ(Take(), DLE) << "telegram not accepted";
     }
     // Grants the adapter's pending STX and reads its telegram; answers with `reply` (DLE or NAK).
     Bytes Receive(std::uint8_t reply = DLE) {
         EXPECT_EQ(Take(), STX);
         Feed({DLE});
-        s7wire::DleDecoder decoder;
-        Bytes content;
-        for (int guard = 0; guard < 4096; ++guard) {
-            std::uint8_t data = 0;
-            const auto event = decoder.Feed(Take(), data);
-            if (event == s7wire::DleDecoder::Event::kData) {
-                content.push_back(data);
-            } else if (event == s7wire::DleDecoder::Event::kEnd) {
-                break;
-            }
+        line::BlockReceiver receiver(4096);
+        auto result = line::BlockReceiver::Result::kMore;
+        while (result == line::BlockReceiver::Result::kMore && !Quiet()) {
+            result = receiver.Take(Take());
         }
-        EXPECT_EQ(Take(), decoder.Check()) << "block check";
+        EXPECT_EQ(result, line::BlockReceiver::Result::kGood) << "framing and block check";
         Feed({reply});
-        return content;
+        return receiver.Content();
     }
     // Bus parameters, 01 08 and station list; the station list.
     Bytes Initialise() {
@@ -88,7 +82,7 @@ public:
     }
     void ConnectStation() {
         Send(kConnect);
-        EXPECT_EQ(Receive().size(), 20u);
+        EXPECT_EQ(Receive().size(), 20u) << "connect confirm";
         Send(kContinue);
         EXPECT_LE(Receive().size(), 6u);
     }
@@ -147,6 +141,33 @@ TEST_F(MpiAdapterTest, AcceptsClientsThatSkipStepsOrRouteDifferently) {
     EXPECT_EQ(pc_.Receive().size(), 20u) << "no 01 08 02, other routing bytes";
 }
 
+TEST_F(MpiAdapterTest, ConfirmsAConnectWithD0UnderTheDataHeader) {
+    pc_.Initialise();
+    pc_.Send(kConnect);
+    const Bytes confirm = pc_.Receive();
+    ASSERT_EQ(confirm.size(), 20u);
+    EXPECT_EQ(Bytes(confirm.begin(), confirm.begin() + 5), FromHex("00 0C 03 03 D0")) << "not an echo";
+    EXPECT_NE(confirm, kConnect);
+}
+
+TEST_F(MpiAdapterTest, AcceptsRackSlotZeroAndTheRoutingBytes0100) {
+    for (const Bytes& tail : {FromHex("02 00"), FromHex("01 00"), FromHex("02 02")}) {
+        SCOPED_TRACE(::testing::PrintToString(tail));
+        Pc pc(adapter_);
+        pc.Initialise();
+        Bytes connect(kConnect.begin(), kConnect.end() - 2);
+        Append(connect, tail);
+        pc.Send(connect);
+        const Bytes confirm = pc.Receive();
+        ASSERT_EQ(confirm.size(), 20u);
+        EXPECT_EQ(confirm[4], 0xD0);
+        pc.Send(kContinue);
+        pc.Receive();
+        const Bytes setup = pc.Request(0, SetupRequest());
+        EXPECT_EQ(setup.size(), 26u) << "the station answers after the connect";
+    }
+}
+
 TEST_F(MpiAdapterTest, RefusesAnAbsentStationWithAShortReply) {
     pc_.Initialise();
     Bytes other = kConnect;
@@ -173,7 +194,7 @@ TEST_F(MpiAdapterTest, DleInContentIsDoubledBothWays) {
 TEST_F(MpiAdapterTest, WrongBlockCheckIsAnsweredWithNakAndTheRepeatAccepted) {
     pc_.Feed({STX});
     ASSERT_EQ(pc_.Take(), DLE);
-    Bytes framed = s7wire::FrameTelegram(FromHex("01 08 02"));
+    Bytes framed = line::FrameBlock(FromHex("01 08 02"));
     framed.back() ^= 0xFF;
     pc_.Feed(framed);
     EXPECT_EQ(pc_.Take(), NAK);
@@ -199,7 +220,7 @@ TEST_F(MpiAdapterTest, RepeatsATelegramThePcRefusedAndGivesUpAfterThreeTries) {
 TEST_F(MpiAdapterTest, PcStartingAtTheSameMomentGivesWay) {
     pc_.Feed({STX});
     ASSERT_EQ(pc_.Take(), DLE);
-    pc_.Feed(s7wire::FrameTelegram(FromHex("01 08 02")));
+    pc_.Feed(line::FrameBlock(FromHex("01 08 02")));
     ASSERT_EQ(pc_.Take(), DLE);
     ASSERT_EQ(pc_.Take(), STX) << "the adapter starts its reply";
     pc_.Feed({STX});  // the PC wanted to send too
@@ -209,7 +230,7 @@ TEST_F(MpiAdapterTest, PcStartingAtTheSameMomentGivesWay) {
     while (!pc_.Quiet()) {
         rest.push_back(pc_.Take());
     }
-    EXPECT_EQ(rest, s7wire::FrameTelegram(FromHex("01 08 20 00 00 00 00")));
+    EXPECT_EQ(rest, line::FrameBlock(FromHex("01 08 20 00 00 00 00")));
 }
 
 TEST_F(MpiAdapterTest, SecondTelegramOfAnAnswerWaitsForTheAcknowledgement) {
@@ -331,7 +352,7 @@ TEST(LanFramedAdapter, TakesLengthPrefixedBlocksAndAnswersUnframed) {
     LanFramedAdapter adapter(plc, "framed");
     const auto now = Clock::now();
     EXPECT_EQ(adapter.OnBytes(FromHex("01 00 02"), now).bytes, Bytes{DLE});
-    const Bytes framed = s7wire::FrameTelegram(FromHex("01 08 02"));
+    const Bytes framed = line::FrameBlock(FromHex("01 08 02"));
     Bytes block = {static_cast<std::uint8_t>(framed.size()), 0x00};
     Append(block, framed);
     // Split across two reads, the block still counts once.

@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "drivers/s7/wire/block_framing.h"
-#include "drivers/s7/wire/iso_framing.h"
 #include "platform/pty.h"
 #include "platform/server_socket.h"
 #include "platform/subprocess.h"
 #include "s7_requests.h"
 #include "s7project/s7project.h"
 #include "sim/testing/plcsim_process.h"
+#include "sim/transport/framing/block_line.h"
+#include "sim/transport/framing/tpkt.h"
 
 namespace vaultra::sim::test {
 namespace {
@@ -63,7 +63,7 @@ public:
     explicit IsoClient(std::uint16_t port) : stream_(platform::ConnectLoopback(port, kWaitMs)) {
         EXPECT_TRUE(stream_);
         if (stream_) {
-            stream_->WriteAll(s7wire::TpktFrame(s7wire::ConnectionRequest(2)));
+            stream_->WriteAll(IsoConnectPacket(2));
             EXPECT_EQ(ReadPacket()[1], 0xD0);
             EXPECT_EQ(Exchange(SetupRequest()).param.size(), 8u);
         }
@@ -87,11 +87,7 @@ public:
         return decoded.value_or(s7::Pdu{});
     }
     // Sends a PDU that gets no answer.
-    void Send(const Bytes& pdu) {
-        Bytes tpdu = {0x02, 0xF0, 0x80};
-        Append(tpdu, pdu);
-        stream_->WriteAll(s7wire::TpktFrame(tpdu));
-    }
+    void Send(const Bytes& pdu) { stream_->WriteAll(tpkt::DataPacket(pdu, true)); }
     s7::Pdu Exchange(const Bytes& pdu) {
         Send(pdu);
         return Read();
@@ -191,7 +187,7 @@ void ExpectAdapterReply(Stream& stream, const Bytes& prefix) {
     const Bytes telegram = FromHex("01 03 02 86 00 9F 01 3C 00 90 01 14 00 00 14 02 00 7E 05 01 01 03 81");
     stream.WriteAll(Concat({prefix, Bytes{0x02}}));
     EXPECT_EQ(ReadExactly(stream, 1), Bytes{0x10});
-    Bytes framed = s7wire::FrameTelegram(telegram);
+    Bytes framed = line::FrameBlock(telegram);
     if (!prefix.empty()) {
         framed.insert(framed.begin(), {static_cast<std::uint8_t>(framed.size()), 0x00});
     }

@@ -4,9 +4,9 @@
 
 #include <random>
 
-#include "drivers/s7/wire/block_framing.h"
-#include "drivers/s7/wire/iso_framing.h"
 #include "s7_requests.h"
+#include "sim/transport/framing/block_line.h"
+#include "sim/transport/framing/tpkt.h"
 #include "sim/transport/iso_tcp.h"
 #include "sim/transport/lan_framed.h"
 #include "sim/transport/mpi_adapter.h"
@@ -73,16 +73,15 @@ TEST(RandomInput, TransportsSurviveArbitraryBytes) {
     auto now = Clock::now();
     for (int round = 0; round < 200; ++round) {
         IsoTcpConnection iso(plc, "iso");
-        iso.OnBytes(s7wire::TpktFrame(s7wire::ConnectionRequest(2)), now);
+        iso.OnBytes(IsoConnectPacket(2), now);
         MpiAdapter mpi(plc, "mpi");
         LanFramedAdapter framed(plc, "framed");
         for (int i = 0; i < 50; ++i) {
-            Bytes tpdu = {0x02, 0xF0, static_cast<std::uint8_t>(random() % 2 ? 0x80 : 0x00)};
-            Append(tpdu, RandomPdu(random));
-            iso.OnBytes(random() % 4 ? s7wire::TpktFrame(tpdu) : RandomBytes(random, 30), now);
+            const Bytes packet = tpkt::DataPacket(RandomPdu(random), random() % 2 != 0);
+            iso.OnBytes(random() % 4 ? packet : RandomBytes(random, 30), now);
             const Bytes content = random() % 2 ? Concat({FromHex("00 0C 03 03 F1 00"), RandomPdu(random)})
                                                : RandomBytes(random, 40);
-            mpi.OnBytes(Concat({Bytes{0x02}, s7wire::FrameTelegram(content), Bytes{0x10}}), now);
+            mpi.OnBytes(Concat({Bytes{0x02}, line::FrameBlock(content), Bytes{0x10}}), now);
             framed.OnBytes(RandomBytes(random, 20), now);
             now += std::chrono::milliseconds(random() % 3000);
             mpi.OnTick(now);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "sim/transport/framing/tpkt.h"
+
 namespace vaultra::sim::test {
 
 Bytes FromHex(std::string_view hex) {
@@ -66,6 +68,12 @@ Bytes FivePairs() {
 }
 
 }  // namespace
+
+Bytes IsoConnectPacket(std::uint8_t rackSlot) {
+    Bytes request = FromHex("11 E0 00 00 00 01 00 C0 01 08 C1 02 01 00 C2 02 02");
+    request.push_back(rackSlot);
+    return tpkt::Packet(request);
+}
 
 Bytes JobPdu(Bytes param, Bytes data) {
     return Pdu(0x01, param, data, false);

@@ -21,6 +21,10 @@ Bytes FromHex(std::string_view hex);
 Bytes Text(std::string_view text);
 Bytes Concat(std::initializer_list<Bytes> parts);
 
+// The ISO-on-TCP connection request of a client (local TSAP 01 00, remote TSAP 02 <rackSlot>, TPDU
+// size code 08) in its packet.
+Bytes IsoConnectPacket(std::uint8_t rackSlot = 2);
+
 Bytes JobPdu(Bytes param, Bytes data = {});
 Bytes UserDataPdu(Bytes param, Bytes data);
 // The client's acknowledge with data (download answers), error bytes 00 00.

@@ -1,6 +1,8 @@
 // The simulated PLC's answers to each S7 service, checked byte by byte from the client's requests.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "s7_requests.h"
 #include "sim/s7/errors.h"
 
@@ -132,6 +134,48 @@ TEST(Upload, SmallBlockComesInOneAnswerAndMissingBlockGetsAnErrorHeader) {
     EXPECT_EQ(ErrorOf(missing), s7::error::kBlockNotFound);
     EXPECT_TRUE(missing.param.empty());
     EXPECT_TRUE(missing.data.empty());
+}
+
+std::uint32_t UploadIdOf(const s7::Pdu& start) {
+    return start.param.size() >= 8 ? bytes::LoadBe32(start.param, 4) : 0;
+}
+
+TEST(Upload, IdentifiersAreReusedOnceAnUploadHasEnded) {
+    Harness h;
+    std::set<std::uint32_t> ids;
+    for (int i = 0; i < 320; ++i) {
+        const s7::Pdu start = h.One(StartUploadRequest("0800001"));
+        ASSERT_EQ(ErrorOf(start), 0) << "upload " << i;
+        ids.insert(UploadIdOf(start));
+        const Bytes id(start.param.begin() + 4, start.param.begin() + 8);
+        ASSERT_EQ(h.One(UploadRequest(id)).param.size(), 2u);
+        ASSERT_EQ(h.One(EndUploadRequest(id)).param, FromHex("1F")) << "upload " << i;
+    }
+    EXPECT_EQ(ids, std::set<std::uint32_t>{7}) << "320 uploads one after another share one identifier";
+
+    // With uploads open at once, an ended one frees the lowest identifier for the next start.
+    std::vector<Bytes> open;
+    for (int i = 0; i < 3; ++i) {
+        const s7::Pdu start = h.One(StartUploadRequest("0800001"));
+        EXPECT_EQ(UploadIdOf(start), 7u + i);
+        open.emplace_back(start.param.begin() + 4, start.param.begin() + 8);
+    }
+    h.One(EndUploadRequest(open[0]));
+    EXPECT_EQ(UploadIdOf(h.One(StartUploadRequest("0800001"))), 7u);
+    EXPECT_EQ(UploadIdOf(h.One(StartUploadRequest("0800001"))), 10u);
+    EXPECT_EQ(h.One(UploadRequest(open[1])).param.size(), 2u) << "the other uploads go on";
+}
+
+TEST(Upload, AClientThatNeverEndsItsUploadsIsRefusedAsBusy) {
+    Harness h;
+    int started = 0;
+    while (started < 100 && ErrorOf(h.One(StartUploadRequest("0800001"))) == 0) {
+        ++started;
+    }
+    EXPECT_EQ(started, 16);
+    EXPECT_EQ(ErrorOf(h.One(StartUploadRequest("0800001"))), s7::error::kBusy);
+    h.One(EndUploadRequest(FromHex("00 00 00 0C")));
+    EXPECT_EQ(UploadIdOf(h.One(StartUploadRequest("0800001"))), 12u);
 }
 
 TEST(Download, ThePlcDrivesTheTransferAndTheNextConnectionUploadsTheBlock) {

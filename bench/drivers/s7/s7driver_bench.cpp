@@ -23,29 +23,30 @@ namespace {
 using namespace vaultra;
 using sim::testing::PlcsimProcess;
 
-// Passes every call to the real link and counts the S7 jobs by function code.
+// Passes every call to the real link, counts the S7 jobs by function code and the write calls.
 class CountingLink : public link::ByteLink {
 public:
     explicit CountingLink(link::ByteLink& inner) : inner_(inner) {}
     std::map<uint8_t, int64_t> jobs;  // function code -> requests
     int64_t requests = 0;
+    int64_t writeCalls = 0;
+    int64_t telegramsSent = 0;  // adapter telegrams the driver sent (each starts with a lone STX)
+    int64_t answerWrites = 0;   // lone DLE or NAK: the driver's part of a telegram it received
 
     int Write(link::Port port, const uint8_t* data, int32_t n) override {
+        Note(data, n);
         if (n > 13 && data[0] == 0x02 && data[1] == 0xF0) {  // ISO data TPDU with an S7 PDU
             Count(data[4], data[13]);
         } else if (n >= 16 && data[0] == 0x00 && data[1] == 0x0C && data[4] == 0xF1) {
-            // Adapter data telegram head (DLE doubled); the parameter follows in the next block.
-            std::vector<uint8_t> head;
+            // Adapter data telegram (DLE doubled): adapter header, S7 header, parameter.
+            std::vector<uint8_t> content;
             for (int32_t i = 0; i < n; ++i) {
-                head.push_back(data[i]);
+                content.push_back(data[i]);
                 if (data[i] == 0x10 && i + 1 < n && data[i + 1] == 0x10)
                     ++i;
             }
-            headRosctr_ = head[7];
-            awaitingParam_ = true;
-        } else if (awaitingParam_ && n > 0) {
-            Count(headRosctr_, data[0]);
-            awaitingParam_ = false;
+            if (content.size() > 16)
+                Count(content[7], content[16]);
         }
         return inner_.Write(port, data, n);
     }
@@ -60,21 +61,29 @@ public:
     int ReadByteTimed(link::Port p, uint8_t* o, int32_t t) override { return inner_.ReadByteTimed(p, o, t); }
     int HasInput(link::Port p) override { return inner_.HasInput(p); }
     int32_t ReadPacket(link::Port p, uint8_t* b, int32_t c) override { return inner_.ReadPacket(p, b, c); }
-    int WriteByte(link::Port p, uint8_t v) override { return inner_.WriteByte(p, v); }
+    int WriteByte(link::Port p, uint8_t v) override {
+        Note(&v, 1);
+        return inner_.WriteByte(p, v);
+    }
     int Flush(link::Port p) override { return inner_.Flush(p); }
     int Break(link::Port p, int32_t t) override { return inner_.Break(p, t); }
     int PulseBreak(link::Port p) override { return inner_.PulseBreak(p); }
     void* Handle(link::Port p) override { return inner_.Handle(p); }
 
 private:
+    void Note(const uint8_t* data, int32_t n) {
+        ++writeCalls;
+        if (n == 1 && data[0] == 0x02)
+            ++telegramsSent;
+        if (n == 1 && (data[0] == 0x10 || data[0] == 0x15))
+            ++answerWrites;
+    }
     void Count(uint8_t rosctr, uint8_t function) {
         ++requests;
         if (rosctr == 1)
             ++jobs[function];
     }
     link::ByteLink& inner_;
-    uint8_t headRosctr_ = 0;
-    bool awaitingParam_ = false;
 };
 
 struct Transport {
@@ -166,6 +175,12 @@ void RunBackup(benchmark::State& state, Transport t) {
     state.counters["startUpload"] = static_cast<double>(counter.jobs[0x1D]) / runs;
     state.counters["upload"] = static_cast<double>(counter.jobs[0x1E]) / runs;
     state.counters["endUpload"] = static_cast<double>(counter.jobs[0x1F]) / runs;
+    state.counters["writeCalls"] = static_cast<double>(counter.writeCalls) / runs;
+    if (counter.telegramsSent > 0) {
+        // Writes from the STX to the block check character of each telegram the driver sent.
+        state.counters["writesPerTelegram"] = static_cast<double>(counter.writeCalls - counter.answerWrites) /
+                                              static_cast<double>(counter.telegramsSent);
+    }
     state.counters["requestsPerBlock"] =
         blocks > 0 ? static_cast<double>(counter.jobs[0x1D] + counter.jobs[0x1E] + counter.jobs[0x1F]) /
                          (runs * static_cast<double>(blocks))

@@ -1,26 +1,15 @@
 #include "drivers/s7/wire/iso_framing.h"
 
-#include <vaultra/byte_order.h>
-
-#include "drivers/s7/wire/byte_reader.h"
+#include <algorithm>
 
 namespace vaultra::s7wire {
 
 std::vector<uint8_t> TpktFrame(std::span<const uint8_t> payload) {
-    std::vector<uint8_t> out;
-    out.reserve(payload.size() + kTpktHeaderSize);
-    out.push_back(kTpktVersion);
-    out.push_back(0x00);
-    bytes::AppendBe16(out, static_cast<uint16_t>(payload.size() + kTpktHeaderSize));
-    out.insert(out.end(), payload.begin(), payload.end());
+    const auto header = link::TpktHeader(payload.size());
+    std::vector<uint8_t> out(header.size() + payload.size());
+    std::copy(header.begin(), header.end(), out.begin());
+    std::copy(payload.begin(), payload.end(), out.begin() + static_cast<std::ptrdiff_t>(header.size()));
     return out;
-}
-
-bool ParseTpktHeader(std::span<const uint8_t> header, size_t& totalLength) {
-    if (header.size() < kTpktHeaderSize || header[0] != kTpktVersion)
-        return false;
-    totalLength = bytes::LoadBe16(header, 2);
-    return totalLength >= kTpktHeaderSize;
 }
 
 std::array<uint8_t, kConnectRequestSize> ConnectionRequest(uint8_t rackSlot) {

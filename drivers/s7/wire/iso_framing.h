@@ -7,10 +7,14 @@
 #include <span>
 #include <vector>
 
+#include "drivers/link/tpkt.h"
+
 namespace vaultra::s7wire {
 
-inline constexpr size_t kTpktHeaderSize = 4;
-inline constexpr uint8_t kTpktVersion = 0x03;
+// The TPKT layout has its home in the link, which frames every ISO-on-TCP block the driver sends.
+using link::kTpktHeaderSize;
+using link::kTpktVersion;
+using link::ParseTpktHeader;
 
 // Transport PDU codes (second byte of a transport PDU).
 inline constexpr uint8_t kTpduConnectRequest = 0xE0;
@@ -22,11 +26,8 @@ inline constexpr uint8_t kTpduLastDataUnit = 0x80;  // third byte of a data TPDU
 inline constexpr size_t kConnectRequestSize = 18;
 inline constexpr size_t kDataHeaderSize = 3;
 
-// 03 00 and the total length (header included), big-endian, followed by the payload.
+// The TPKT header followed by the payload, as the link puts it on the wire.
 std::vector<uint8_t> TpktFrame(std::span<const uint8_t> payload);
-
-// Checks the version byte and returns the total length the header announces (at least 4).
-bool ParseTpktHeader(std::span<const uint8_t> header, size_t& totalLength);
 
 // Connection request with local TSAP 01 00, remote TSAP 02 <rackSlot>, own reference 0x0001 and the
 // proposed TPDU size code 08.

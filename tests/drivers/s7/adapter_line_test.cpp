@@ -1,10 +1,11 @@
-// Block framing against scripted line bytes.
+// Block framing against scripted line bytes; the adapter side is framed with the simulator's framing.
 #include <gtest/gtest.h>
 
 #include "drivers/link/fake_link.h"
 #include "drivers/s7/adapter_line.h"
 #include "drivers/s7/channel.h"
 #include "drivers/s7/settings.h"
+#include "sim/transport/framing/block_line.h"
 
 namespace vaultra::s7 {
 namespace {
@@ -36,6 +37,31 @@ TEST_F(AdapterLineTest, SendsDoubledDleAndBlockCheckAfterTheGrant) {
     EXPECT_EQ(fake_.link.Written(),
               (Bytes{0x02, 0x01, 0x10, 0x10, 0x02, 0x10, 0x03, 0x01 ^ 0x02 ^ 0x10 ^ 0x03}));
     EXPECT_EQ(+record_.status, 0);
+}
+
+TEST_F(AdapterLineTest, TelegramGoesOutAsALoneStxAndOneBlock) {
+    fake_.link.OnWrite({0x02}, {0x10}).OnWrite({0x10, 0x03}, {0x10});
+    const Bytes head{0x00, 0x0C, 0x03, 0x03, 0xF1, 0x00, 0x32, 0x01};
+    const Bytes body{0x1D, 0x10, 0x00};
+    ASSERT_TRUE(line_.SendTelegram(record_, head, body));
+    const auto& calls = fake_.link.WriteCalls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].bytes, (Bytes{0x02}));
+    Bytes content = head;
+    content.insert(content.end(), body.begin(), body.end());
+    EXPECT_EQ(calls[1].bytes, s7wire::FrameTelegram(content));
+}
+
+TEST_F(AdapterLineTest, TelegramLongerThanOneLinkWriteIsSplitOnlyThere) {
+    fake_.link.OnWrite({0x02}, {0x10}).OnWrite({0x10, 0x03}, {0x10});
+    const Bytes content(1000, 0x10);  // 2000 line bytes once doubled, then the trailer
+    ASSERT_TRUE(line_.SendTelegram(record_, content));
+    const auto& calls = fake_.link.WriteCalls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[1].bytes.size(), 1022u);  // the largest write a length-prefixed LAN frame carries
+    Bytes joined = calls[1].bytes;
+    joined.insert(joined.end(), calls[2].bytes.begin(), calls[2].bytes.end());
+    EXPECT_EQ(joined, s7wire::FrameTelegram(content));
 }
 
 TEST_F(AdapterLineTest, NakMakesTheWholeTelegramGoAgainAfterAPurge) {
@@ -71,7 +97,7 @@ TEST_F(AdapterLineTest, WrongAcceptCharacterGivesStatusTwoWithTheExpectedDle) {
 
 TEST_F(AdapterLineTest, AdapterTelegramOnOurStxIsAbsorbedAndTheSendRetried) {
     const Bytes unsolicited{0x00, 0x0C, 0x03, 0x03, 0x44, 0x01};
-    Bytes body = s7wire::FrameTelegram(unsolicited);
+    Bytes body = sim::line::FrameBlock(unsolicited);
     fake_.link
         .OnWrite({0x02}, {0x02})  // STX collision
         .OnWrite({0x10}, body)    // our DLE: its telegram follows
@@ -85,7 +111,7 @@ TEST_F(AdapterLineTest, AdapterTelegramOnOurStxIsAbsorbedAndTheSendRetried) {
 TEST_F(AdapterLineTest, ReceiveAnswersDleForAGoodTelegramAndNakForABadCheck) {
     const Bytes content{0x01, 0x08, 0x20, 0x10};
     Bytes good{0x02};
-    const Bytes framed = s7wire::FrameTelegram(content);
+    const Bytes framed = sim::line::FrameBlock(content);
     Bytes bad = framed;
     bad.back() ^= 0xFF;
     fake_.link.Deliver({0x02});
@@ -108,7 +134,7 @@ TEST_F(AdapterLineTest, ReceiveOfAnotherFirstByteIsStatusTwoWithExpectedStx) {
 TEST_F(AdapterLineTest, ExactFormRefusesAShorterTelegram) {
     SetRepeat(0);
     fake_.link.Deliver({0x02});
-    fake_.link.OnWrite({0x10}, s7wire::FrameTelegram(Bytes{1, 2, 3}));
+    fake_.link.OnWrite({0x10}, sim::line::FrameBlock(Bytes{1, 2, 3}));
     std::vector<uint8_t> got;
     EXPECT_FALSE(line_.ReceiveTelegram(record_, AdapterLine::Form::kExact, 7, got, 10));
     EXPECT_EQ(+record_.status, kStatusNoAnswer);
@@ -118,7 +144,7 @@ TEST_F(AdapterLineTest, ExactFormRefusesAShorterTelegram) {
 TEST_F(AdapterLineTest, TelegramLongerThanTheLimitIsRefused) {
     SetRepeat(0);
     fake_.link.Deliver({0x02});
-    fake_.link.OnWrite({0x10}, s7wire::FrameTelegram(Bytes(kMaxTelegram + 1, 0x55)));
+    fake_.link.OnWrite({0x10}, sim::line::FrameBlock(Bytes(kMaxTelegram + 1, 0x55)));
     std::vector<uint8_t> got;
     EXPECT_FALSE(line_.ReceiveTelegram(record_, AdapterLine::Form::kAny, 8, got, 10));
     EXPECT_LE(got.size(), 8u);

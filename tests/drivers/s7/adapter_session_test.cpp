@@ -1,6 +1,8 @@
 // The MPI adapter protocol against a simulated adapter and PLC.
 #include <algorithm>
+#include <utility>
 
+#include "drivers/s7/answer_match.h"
 #include "tests/drivers/s7/session_fixture.h"
 
 namespace vaultra::s7::testing {
@@ -98,6 +100,42 @@ TEST_F(AdapterTest, ShortConnectReplyIsARefusal) {
     EXPECT_FALSE(channel.linkFlags & kLinkConnected);
 }
 
+TEST_F(AdapterTest, ConnectConfirmAndAnEchoOfTheConnectTelegramBothConnect) {
+    for (const bool echo : {false, true}) {
+        SCOPED_TRACE(echo ? "echo" : "confirm");
+        peer.echoConnect = echo;
+        peer.plc.seen.clear();
+        ASSERT_TRUE(channel.Initialise(record));
+        ASSERT_TRUE(channel.EnsureConnected(record)) << record.status;
+        EXPECT_TRUE(channel.linkFlags & kLinkConnected);
+        EXPECT_EQ(peer.plc.seen["setup"], 1);
+        EXPECT_EQ(ToggleRead(channel, record), 1) << record.status;
+        EXPECT_EQ(peer.plc.seen["toggle"], 1);
+    }
+}
+
+TEST(MiniPlcReferences, ASetupWithoutReferenceTwoOrAJumpingReferenceIsRefused) {
+    MiniPlc plc;
+    const Bytes setupHighFirst{0x32, 0x01, 0x00, 0x00, 0x00, 0x02, 0x00, 0x08, 0x00,
+                               0x00, 0xF0, 0x00, 0x00, 0x01, 0x00, 0x02, 0x01, 0xE0};
+    ASSERT_EQ(plc.Handle(setupHighFirst).size(), 1u);
+    EXPECT_EQ(plc.referenceFaults, 1);
+    EXPECT_EQ(plc.seen["setup"], 0);
+    Bytes setup = setupHighFirst;
+    std::swap(setup[4], setup[5]);
+    plc.Handle(setup);
+    EXPECT_EQ(plc.seen["setup"], 1);
+    const Bytes stop{0x32, 0x01, 0x00, 0x00, 0x00, 0x03, 0x00, 0x10, 0x00, 0x00, 0x29, 0x00, 0x00,
+                     0x00, 0x00, 0x00, 0x09, 0x50, 0x5F, 0x50, 0x52, 0x4F, 0x47, 0x52, 0x41, 0x4D};
+    plc.Handle(stop);
+    EXPECT_EQ(plc.referenceFaults, 2) << "reference 0x0300 after 2";
+    Bytes next = stop;
+    std::swap(next[4], next[5]);
+    plc.Handle(next);
+    EXPECT_EQ(plc.seen["stop"], 1);
+    EXPECT_EQ(plc.referenceFaults, 2);
+}
+
 TEST_F(AdapterTest, SequenceByteRunsToTwoHundredFiftyFiveThenOne) {
     ASSERT_TRUE(channel.Initialise(record));
     for (int i = 0; i < 257; ++i)
@@ -123,6 +161,45 @@ TEST_F(AdapterTest, ErrorHeaderOfARefusedJobStopsWithoutRetry) {
     // the answer was acknowledged, so the adapter is free for the next request
     EXPECT_EQ(Stop(channel, record), 1);
     EXPECT_FALSE(peer.plc.running);
+}
+
+TEST_F(AdapterTest, LateAnswersToEarlierRequestsAreAcknowledgedAndDropped) {
+    ASSERT_TRUE(channel.Initialise(record));
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    const uint16_t ref = channel.pduReference;
+    const size_t before = peer.telegrams.size();
+    peer.lateAnswers = {
+        AckPdu(static_cast<uint16_t>(ref + 1), 0xD2, 0x03, {0x29}, {}),  // another PDU reference, an error
+        AckPdu(ref, 0, 0, {0x28}, {}),                                   // another function (start)
+        UserDataPdu(ref, 0x44, 0x01, 0, true, 0, {0xFF, 0x09, 0x00, 0x00}),  // user data answers no job
+    };
+    EXPECT_EQ(Stop(channel, record), 1);
+    EXPECT_EQ(+record.status, kStatusOk);
+    EXPECT_EQ(+record.plcError, 0);
+    EXPECT_FALSE(peer.plc.running);
+    EXPECT_EQ(channel.pduReference, ref);
+    // The stop job, then an acknowledgement of each late answer and of the answer, in the adapter's order.
+    ASSERT_EQ(peer.telegrams.size(), before + 5);
+    for (size_t i = before + 1; i < peer.telegrams.size(); ++i) {
+        ASSERT_TRUE(StartsWith(peer.telegrams[i], {0x00, 0x0C, 0x03, 0x03, 0xB0, 0x01}));
+        if (i > before + 1) {
+            EXPECT_EQ(peer.telegrams[i][6], peer.telegrams[i - 1][6] + 1);
+        }
+    }
+    // The adapter is free again: the next request gets its own answer.
+    EXPECT_EQ(Start(channel, record), 1);
+    EXPECT_TRUE(peer.plc.running);
+}
+
+TEST_F(AdapterTest, EndlessLateAnswersFailTheWaitWithStatusOne) {
+    ASSERT_TRUE(channel.Initialise(record));
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    const uint16_t other = static_cast<uint16_t>(channel.pduReference + 7);
+    const size_t before = peer.telegrams.size();
+    peer.lateAnswers.assign(kMaxStaleAnswers + 1, AckPdu(other, 0, 0, {0x29}, {}));
+    EXPECT_EQ(Stop(channel, record), 0);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
+    EXPECT_EQ(peer.telegrams.size(), before + 1 + kMaxStaleAnswers + 1);  // each one acknowledged
 }
 
 TEST_F(AdapterTest, UserDataErrorFieldIsAPlcError) {

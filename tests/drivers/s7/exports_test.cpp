@@ -16,16 +16,18 @@ namespace {
 using sim::testing::PlcsimProcess;
 
 const char* const kCommon[] = {
-    "Init",        "Exit",     "SetTimeOut", "SetBlockPause", "SetRepeat", "SetFlags",       "SetBaudrate",
-    "GetBaudrate", "AGTest",   "InitPGBus",  "OpenAll",       "CloseAll",  "GetAdapterName", "SetAdapterName",
-    "RdDir",       "BstInfo",  "RdBst",      "AGStart",       "AGStop",    "AGStartStopEx",  "BStack",
-    "Ustack",      "WrMB",     "RdMW",       "WrMW",          "WrEB",      "RdEW",           "WrEW",
-    "RdPEW",       "WrPEW",    "WrAB",       "RdAW",          "WrAW",      "RdPAW",          "WrPAW",
-    "RdTW",        "WrTW",     "RdZW",       "WrZW",          "RdDB",      "WrDB",           "RdSB",
-    "WrSB",        "RdPB",     "WrPB",       "RdFB",          "WrFB",      "RdOB",           "WrOB",
-    "RdFX",        "WrFX",     "RdDX",       "WrDX",          "RdAdr",     "WrAdr",          "RdASW",
-    "WrASW",       "RdBSW",    "WrBSW",      "RdSW",          "WrSW",      "WrSY",           "SetAB",
-    "SPAus",       "UstackEx", "Ustack945"};
+    "Init",           "Exit",           "SetTimeOut", "SetBlockPause", "SetRepeat", "SetFlags",
+    "SetBaudrate",    "GetBaudrate",    "AGTest",     "InitPGBus",     "OpenAll",   "CloseAll",
+    "GetAdapterName", "SetAdapterName", "WrBst",      "CreateBst",     "DelBst",    "Compress",
+    "ClearAll",       "RdDir",          "BstInfo",    "RdBst",         "AGStart",   "AGStop",
+    "AGStartStopEx",  "BStack",         "Ustack",     "WrMB",          "RdMW",      "WrMW",
+    "WrEB",           "RdEW",           "WrEW",       "RdPEW",         "WrPEW",     "WrAB",
+    "RdAW",           "WrAW",           "RdPAW",      "WrPAW",         "RdTW",      "WrTW",
+    "RdZW",           "WrZW",           "RdDB",       "WrDB",          "RdSB",      "WrSB",
+    "RdPB",           "WrPB",           "RdFB",       "WrFB",          "RdOB",      "WrOB",
+    "RdFX",           "WrFX",           "RdDX",       "WrDX",          "RdAdr",     "WrAdr",
+    "RdASW",          "WrASW",          "RdBSW",      "WrBSW",         "RdSW",      "WrSW",
+    "WrSY",           "SetAB",          "SPAus",      "UstackEx",      "Ustack945"};
 const char* const kAlwaysS7[] = {"S7DoPassword", "S7GetCPUName", "S7RamnachRom", "S7ToggleRead"};
 const char* const kPathFunctions[] = {"S5ConnectS5OnH1CP",  "S5ConnectKORMUXOnH1CP", "S5ConnectL2CP",
                                       "S5ConnectS5OnL2CP",  "S5ConnectKORMUXOnL2CP", "S5ConnectL1CP",

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "drivers/s7/answer_match.h"
 #include "tests/drivers/s7/session_fixture.h"
 
 namespace vaultra::s7::testing {
@@ -52,6 +53,31 @@ TEST_F(IsoTest, HeaderOnlyAnswerSucceedsWhenNothingIsWanted) {
     Answer answer;
     EXPECT_TRUE(channel.Receive(record, answer));
     EXPECT_EQ(channel.pduReference, 9);
+}
+
+TEST_F(IsoTest, LateAnswersAreDroppedAndTheAnswerToTheRequestIsTaken) {
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    const uint16_t ref = channel.pduReference;
+    peer.plc.password = {1, 2, 3, 4, 5, 6, 7, 8};
+    peer.lateAnswers = {
+        UserDataPdu(ref, 0x45, 0x02, 0, true, 0xD602, {}),  // another subfunction
+        UserDataPdu(ref, 0x44, 0x01, 0, true, 0xD602, {}),  // another function group
+        UserDataPdu(static_cast<uint16_t>(ref + 1), 0x45, 0x01, 0, true, 0xD602, {}),  // another reference
+        AckPdu(ref, 0xD2, 0x03, {0x29}, {}),  // an acknowledgement answers no user data
+    };
+    const uint8_t right[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    EXPECT_EQ(Password(channel, record, right), 1);
+    EXPECT_EQ(+record.status, kStatusOk);
+    EXPECT_EQ(+record.plcError, 0);
+    EXPECT_EQ(channel.pduReference, ref);
+}
+
+TEST_F(IsoTest, EndlessLateAnswersFailWithStatusOne) {
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    peer.lateAnswers.assign(kMaxStaleAnswers + 1,
+                            AckPdu(static_cast<uint16_t>(channel.pduReference + 1), 0, 0, {0x29}, {}));
+    EXPECT_EQ(Stop(channel, record), 0);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
 }
 
 TEST_F(IsoTest, NonDataTpduIsStatus4WithItsCode) {

@@ -6,15 +6,22 @@
 
 #include <vaultra/byte_order.h>
 
-#include "drivers/s7/wire/s7_header.h"
-
 namespace vaultra::s7::testing {
 
 namespace {
 
+constexpr uint8_t kJob = 1;
+constexpr uint8_t kAckData = 3;
+constexpr uint8_t kUserData = 7;
+// How far a request's reference may run ahead of the last one: the driver counts up by one per
+// request and takes over the reference of an answer (the second answer of a memory access adds 7).
+constexpr uint16_t kReferenceStep = 64;
+
+// 32, ROSCTR, 00 00, the reference low byte first as these stations use it, lengths big-endian.
 Bytes Header(uint8_t rosctr, uint16_t ref, size_t plen, size_t dlen) {
-    Bytes out;
-    s7wire::AppendS7Header(out, {rosctr, ref, static_cast<uint16_t>(plen), static_cast<uint16_t>(dlen)});
+    Bytes out{0x32, rosctr, 0x00, 0x00, static_cast<uint8_t>(ref), static_cast<uint8_t>(ref >> 8)};
+    bytes::AppendBe16(out, static_cast<uint16_t>(plen));
+    bytes::AppendBe16(out, static_cast<uint16_t>(dlen));
     return out;
 }
 
@@ -23,7 +30,7 @@ const uint8_t kTypes[7] = {'8', 'A', 'B', 'C', 'D', 'E', 'F'};
 }  // namespace
 
 Bytes AckPdu(uint16_t ref, uint8_t errorClass, uint8_t errorCode, const Bytes& param, const Bytes& data) {
-    Bytes out = Header(s7wire::kRosctrAckData, ref, param.size(), data.size());
+    Bytes out = Header(kAckData, ref, param.size(), data.size());
     out.push_back(errorClass);
     out.push_back(errorCode);
     out.insert(out.end(), param.begin(), param.end());
@@ -39,7 +46,7 @@ Bytes UserDataPdu(uint16_t ref, uint8_t group, uint8_t subfunction, uint8_t sequ
                 subfunction, sequence,
                 0x00,        static_cast<uint8_t>(last ? 0x00 : 0x01)};
     bytes::AppendBe16(param, error);
-    Bytes out = Header(s7wire::kRosctrUserData, ref, param.size(), data.size());
+    Bytes out = Header(kUserData, ref, param.size(), data.size());
     out.insert(out.end(), param.begin(), param.end());
     out.insert(out.end(), data.begin(), data.end());
     return out;
@@ -76,11 +83,27 @@ std::vector<Bytes> MiniPlc::Handle(const Bytes& pdu) {
     const Bytes param(pdu.begin() + 10, pdu.begin() + 10 + static_cast<long>(plen));
     const Bytes data(pdu.begin() + 10 + static_cast<long>(plen),
                      pdu.begin() + 10 + static_cast<long>(plen + dlen));
-    if (pdu[1] == s7wire::kRosctrJob)
+    if (!ReferenceInOrder(pdu[1], param, ref)) {
+        ++referenceFaults;
+        return {AckPdu(ref, 0x85, 0x00, {param.empty() ? uint8_t{0} : param[0]}, {})};
+    }
+    if (pdu[1] == kJob)
         return Job(ref, param, data);
-    if (pdu[1] == s7wire::kRosctrUserData)
+    if (pdu[1] == kUserData)
         return UserData(ref, param, data);
     return {};
+}
+
+bool MiniPlc::ReferenceInOrder(uint8_t rosctr, const Bytes& param, uint16_t ref) {
+    if (rosctr == kJob && !param.empty() && param[0] == 0xF0) {
+        // A connect starts the count again at 2.
+        lastReference_ = 2;
+        return ref == 2;
+    }
+    if (ref < lastReference_ || ref - lastReference_ > kReferenceStep)
+        return false;
+    lastReference_ = ref;
+    return true;
 }
 
 std::vector<Bytes> MiniPlc::Job(uint16_t ref, const Bytes& param, const Bytes& data) {

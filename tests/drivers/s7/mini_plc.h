@@ -30,6 +30,9 @@ public:
     // "endUpload", "stop", "start", "password", "szl", "read", "write", "toggle", "stack", "ramToRom".
     std::map<std::string, int> seen;
     Bytes lastRequest;
+    // Requests refused because their PDU reference (read low byte first) was out of order: the setup
+    // after a connect must carry 2, later requests count up from there in small steps.
+    int referenceFaults = 0;
 
     MiniPlc();
     // Answers of one request: usually one PDU; memory access gives the acknowledgement and a second one.
@@ -38,11 +41,13 @@ public:
     static Bytes MakeBlock(uint8_t typeCode, uint16_t number, size_t loadLength);
 
 private:
+    bool ReferenceInOrder(uint8_t rosctr, const Bytes& param, uint16_t ref);
     std::vector<Bytes> Job(uint16_t ref, const Bytes& param, const Bytes& data);
     std::vector<Bytes> UserData(uint16_t ref, const Bytes& param, const Bytes& data);
     std::vector<Bytes> TypeList(uint16_t ref, uint8_t type, bool followUp);
     std::vector<Bytes> Variables(uint16_t ref, uint8_t subfunction, const Bytes& data);
 
+    uint16_t lastReference_ = 0;
     uint8_t listType_ = 0;
     size_t listOffset_ = 0;
     const Bytes* uploading_ = nullptr;

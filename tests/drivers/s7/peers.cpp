@@ -2,14 +2,20 @@
 
 #include <algorithm>
 
-#include "drivers/s7/wire/s7_header.h"
-
 namespace vaultra::s7::testing {
 
-using s7wire::kDle;
-using s7wire::kEtx;
-using s7wire::kNak;
-using s7wire::kStx;
+using sim::line::kDle;
+using sim::line::kNak;
+using sim::line::kStx;
+
+namespace {
+
+// Byte 4 of the adapter's data telegram header: last telegram of an answer, or more follows.
+constexpr uint8_t kAnswerFinal = 0xF1;
+constexpr uint8_t kAnswerMore = 0xF0;
+constexpr size_t kConnectTelegramSize = 20;
+
+}  // namespace
 
 int PeerBase::OpenShared(link::Port, std::int32_t, std::uint8_t, char, std::int32_t) {
     if (failOpen)
@@ -81,33 +87,15 @@ void AdapterPeer::Feed(uint8_t b) {
                 return;
             }
             Emit({kDle});
-            decoder_.Reset();
-            content_.clear();
+            receiver_.Restart();
             state_ = State::kReceiving;
             return;
-        case State::kReceiving: {
-            uint8_t data = 0;
-            const auto ev = decoder_.Feed(b, data);
-            if (ev == s7wire::DleDecoder::Event::kData)
-                content_.push_back(data);
-            if (ev == s7wire::DleDecoder::Event::kEnd)
-                state_ = State::kReceivingCheck;
-            return;
-        }
-        case State::kReceivingCheck:
-            state_ = State::kIdle;
-            if (b != decoder_.Check() || nakTelegrams > 0) {
-                if (nakTelegrams > 0)
-                    --nakTelegrams;
-                Emit({kNak});
-                return;
-            }
-            Emit({kDle});
-            TelegramDone(content_);
+        case State::kReceiving:
+            Receive(b);
             return;
         case State::kAwaitGrant:
             if (b == kDle) {
-                const Bytes framed = s7wire::FrameTelegram(queue_.front().content);
+                const Bytes framed = sim::line::FrameBlock(queue_.front().content);
                 out_.insert(out_.end(), framed.begin(), framed.end());
                 state_ = State::kAwaitAccept;
             }
@@ -123,6 +111,22 @@ void AdapterPeer::Feed(uint8_t b) {
             }
             return;
     }
+}
+
+void AdapterPeer::Receive(uint8_t b) {
+    using Result = sim::line::BlockReceiver::Result;
+    const Result result = receiver_.Take(b);
+    if (result == Result::kMore)
+        return;
+    state_ = State::kIdle;
+    if (result != Result::kGood || nakTelegrams > 0) {
+        if (nakTelegrams > 0)
+            --nakTelegrams;
+        Emit({kNak});
+        return;
+    }
+    Emit({kDle});
+    TelegramDone(Bytes(receiver_.Content()));
 }
 
 void AdapterPeer::TelegramDone(const Bytes& c) {
@@ -147,7 +151,17 @@ void AdapterPeer::TelegramDone(const Bytes& c) {
     } else if (c.size() == 3 && c[0] == 0x01) {
         Queue(c[1] == 0x04 ? Bytes{0x01, 0x04, 0x20} : Bytes{0x01, c[1], 0x20, 0x00, 0x00, 0x00, 0x00});
     } else if (is({0x00, 0x0D, 0x00, 0x03, 0xE0})) {
-        Queue(refuseConnect ? Bytes{0x00, 0x0D, 0x00, 0x05} : Bytes(20, 0x01));
+        if (refuseConnect) {
+            Queue({0x00, 0x0D, 0x00, 0x05});
+        } else if (echoConnect) {
+            Queue(c);
+        } else {
+            // The connect confirm: D0 under the data telegram header, 20 bytes in all.
+            Bytes confirm{0x00, 0x0C, 0x03, 0x03, 0xD0};
+            confirm.insert(confirm.end(), c.begin() + 5, c.end());
+            confirm.resize(kConnectTelegramSize);
+            Queue(confirm);
+        }
     } else if (is({0x00, 0x0C, 0x03, 0x03, 0x05, 0x01})) {
         if (pieces_.empty()) {
             Queue({0x00, 0x0C, 0x03, 0x03, 0x07, 0x01});
@@ -163,27 +177,32 @@ void AdapterPeer::TelegramDone(const Bytes& c) {
         if (onDataTelegram)
             onDataTelegram(c);
         Queue({0x00, 0x0C, 0x03, 0x03, 0xB0, 0x01, c[5]});
+        const bool late = !lateAnswers.empty();
+        for (size_t i = 0; i < lateAnswers.size(); ++i) {
+            const uint8_t head[6] = {0x00, 0x0C, 0x03, 0x03, kAnswerFinal, answerSequence_++};
+            Bytes telegram(head, head + 6);
+            telegram.resize(6 + lateAnswers[i].size());
+            std::copy(lateAnswers[i].begin(), lateAnswers[i].end(), telegram.begin() + 6);
+            Queue(telegram, i > 0);
+        }
+        lateAnswers.clear();
         const auto answers = plc.Handle(Bytes(c.begin() + 6, c.end()));
         for (size_t i = 0; i < answers.size(); ++i) {
-            const bool hold = i > 0;  // a second answer waits for the driver's acknowledgement
+            const bool hold = i > 0 || late;  // a further answer waits for the driver's acknowledgement
             Bytes first(6 + answers[i].size());
-            const uint8_t head[6] = {0x00, 0x0C, 0x03, 0x03, s7wire::kAdapterFinal, answerSequence_++};
+            const uint8_t head[6] = {0x00, 0x0C, 0x03, 0x03, kAnswerFinal, answerSequence_++};
             std::copy(head, head + 6, first.begin());
             std::copy(answers[i].begin(), answers[i].end(), first.begin() + 6);
             if (first.size() > telegramLimit) {
                 Bytes rest(first.begin() + static_cast<long>(telegramLimit), first.end());
                 first.resize(telegramLimit);
-                first[4] = s7wire::kAdapterMore;
+                first[4] = kAnswerMore;
                 for (size_t at = 0; at < rest.size(); at += 250) {
                     const bool last = at + 250 >= rest.size();
                     const size_t end = std::min(rest.size(), at + 250);
                     Bytes piece(6 + end - at);
-                    const uint8_t head[6] = {0x00,
-                                             0x0C,
-                                             0x03,
-                                             0x03,
-                                             last ? s7wire::kAdapterFinal : s7wire::kAdapterMore,
-                                             answerSequence_++};
+                    const uint8_t head[6] = {
+                        0x00, 0x0C, 0x03, 0x03, last ? kAnswerFinal : kAnswerMore, answerSequence_++};
                     std::copy(head, head + 6, piece.begin());
                     std::copy(rest.begin() + static_cast<long>(at), rest.begin() + static_cast<long>(end),
                               piece.begin() + 6);
@@ -227,6 +246,12 @@ int IsoPeer::Write(link::Port, const std::uint8_t* data, std::int32_t n) {
     }
     if (p[1] != 0xF0 || p.size() < 3)
         return 1;
+    for (const Bytes& pdu : lateAnswers) {
+        Bytes packet{0x02, 0xF0, 0x80};
+        packet.insert(packet.end(), pdu.begin(), pdu.end());
+        Push(packet);
+    }
+    lateAnswers.clear();
     for (const Bytes& answer : plc.Handle(Bytes(p.begin() + 3, p.end()))) {
         if (splitAbove == 0 || answer.size() <= splitAbove) {
             Bytes packet{0x02, 0xF0, 0x80};

@@ -1,6 +1,7 @@
 // Test peers under the driver: a simulated MPI adapter that speaks the block framing and relays S7
-// PDUs to a MiniPlc, and an ISO-on-TCP peer that answers packets. Both run on a virtual clock and
-// record everything the driver sent.
+// PDUs to a MiniPlc, and an ISO-on-TCP peer that answers packets. They frame with the simulator's
+// framing, never with the driver's, so that a misreading of the driver cannot pass as agreement. Both run on
+// a virtual clock and record everything the driver sent.
 #pragma once
 
 #include <deque>
@@ -9,7 +10,7 @@
 #include <vector>
 
 #include "drivers/link/byte_link.h"
-#include "drivers/s7/wire/block_framing.h"
+#include "sim/transport/framing/block_line.h"
 #include "tests/drivers/s7/mini_plc.h"
 
 namespace vaultra::s7::testing {
@@ -46,10 +47,14 @@ public:
     int nakTelegrams = 0;        // answer the next n telegrams of the driver with NAK
     bool silent = false;         // answer nothing at all
     bool refuseConnect = false;  // short reply to the connect telegram
+    bool echoConnect = false;    // answer the connect with an echo of it, as some adapters do
     Bytes busReply{0x01, 0x03, 0x20, 0x56, 0x35, 0x2E, 0x30, 0x30, 0x30};
     size_t telegramLimit = 246;  // longer answers are split: header + 230 bytes, then 250-byte pieces
     int stxCollisions = 0;       // answer the driver's next STX with an unsolicited telegram
     std::function<void(const Bytes&)> onDataTelegram;  // sees every S7 request telegram
+    // S7 PDUs sent between the confirmation and the answer of the next request, as late answers to earlier
+    // requests would arrive; the real answer then waits for the driver's acknowledgement of the last one.
+    std::vector<Bytes> lateAnswers;
 
     std::vector<Bytes> telegrams;    // contents of the driver's telegrams, in order
     std::vector<uint8_t> sequences;  // sequence bytes of the driver's data telegrams
@@ -68,7 +73,7 @@ public:
     void Queue(const Bytes& content, bool holdUntilDriverTelegram = false);
 
 private:
-    enum class State { kIdle, kReceiving, kReceivingCheck, kAwaitGrant, kAwaitAccept };
+    enum class State { kIdle, kReceiving, kAwaitGrant, kAwaitAccept };
     struct Outgoing {
         Bytes content;
         bool hold;
@@ -76,14 +81,14 @@ private:
 
     int Take(std::uint8_t* out, std::uint64_t waitMs);
     void Feed(uint8_t b);
+    void Receive(uint8_t b);
     void TelegramDone(const Bytes& content);
     void StartNext();
     void Answer(const Bytes& pdu);
     void Emit(std::initializer_list<uint8_t> bytes) { out_.insert(out_.end(), bytes); }
 
     State state_ = State::kIdle;
-    s7wire::DleDecoder decoder_;
-    Bytes content_;
+    sim::line::BlockReceiver receiver_{4096};
     std::deque<uint8_t> out_;
     std::deque<Outgoing> queue_;
     std::deque<Bytes> pieces_;
@@ -94,8 +99,9 @@ class IsoPeer final : public PeerBase {
 public:
     bool refuseConnect = false;
     bool silent = false;
-    std::vector<Bytes> packets;  // every block the driver wrote (TPKT payloads)
-    size_t splitAbove = 0;       // data TPDUs with more bytes are split into 250-byte units (0: never)
+    std::vector<Bytes> packets;      // every block the driver wrote (TPKT payloads)
+    size_t splitAbove = 0;           // data TPDUs with more bytes are split into 250-byte units (0: never)
+    std::vector<Bytes> lateAnswers;  // S7 PDUs delivered before the answer of the next request
 
     void Push(const Bytes& packet) { in_.push_back(packet); }
 

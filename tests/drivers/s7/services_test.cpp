@@ -133,6 +133,18 @@ TEST_F(ServicesTest, UploadIsByteIdenticalWithTheMinimumOfRequests) {
     EXPECT_EQ(peer.plc.seen["endUpload"], 1);
 }
 
+TEST_F(ServicesTest, LateUploadPieceBeforeTheStartAnswerIsNotTakenForIt) {
+    AddBlocks('C', 0xF4, 1, 300, 4);
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    // A piece of an earlier, abandoned upload: same PDU reference, but the upload function, not start upload.
+    peer.lateAnswers = {AckPdu(channel.pduReference, 0, 0, {0x1E, 0x01}, Bytes(24, 0x55))};
+    std::vector<uint8_t> image(300);
+    BlockRecord block{};
+    block.image = image.data();
+    ASSERT_EQ(ReadBlock(channel, record, &block, 5, 4, 0), 1);
+    EXPECT_EQ(image, (peer.plc.blocks[{'C', 4}]));
+}
+
 TEST_F(ServicesTest, UploadAnswersSplitByTheAdapterAreAppended) {
     peer.plc.uploadPiece = 440;
     AddBlocks('A', 0x0A, 1, 900, 3);
@@ -173,6 +185,33 @@ TEST_F(ServicesTest, LoadLengthAboveSixtyFourKilobytesIsUploadedWhole) {
     ASSERT_EQ(ReadBlock(channel, record, &block, 1, 0, image.size()), 1);
     EXPECT_EQ(image, (peer.plc.blocks[{'B', 0}]));
     EXPECT_EQ(block.length, 70000 & 0xFFFF);
+}
+
+TEST_F(ServicesTest, HeaderLengthOtherThanTheBytesSentIsRefused) {
+    AddBlocks('A', 0x0A, 1, 516, 3);
+    Bytes& sent = peer.plc.blocks[{'A', 3}];
+    sent[8] = 0x00;  // the header claims 65,270 bytes; 516 come
+    sent[9] = 0x00;
+    sent[10] = 0xFE;
+    sent[11] = 0xF6;
+    std::vector<uint8_t> image(70000, 0xEE);
+    BlockRecord block{};
+    block.image = image.data();
+    EXPECT_EQ(ReadBlock(channel, record, &block, 0, 3, image.size()), 0);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
+    EXPECT_NE(image[0], 0x70);  // no header handed over
+    EXPECT_TRUE(std::all_of(image.begin() + 516, image.end(), [](uint8_t b) { return b == 0xEE; }));
+    EXPECT_EQ(peer.plc.seen["endUpload"], 1);  // the PLC's upload is still ended
+
+    sent[10] = 0x02;  // and one claiming less than was sent
+    sent[11] = 0x00;
+    EXPECT_EQ(ReadBlock(channel, record, &block, 0, 3, image.size()), 0);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
+
+    sent[10] = 0x02;  // the true length is taken
+    sent[11] = 0x04;
+    EXPECT_EQ(ReadBlock(channel, record, &block, 0, 3, image.size()), 1);
+    EXPECT_TRUE(std::equal(sent.begin(), sent.end(), image.begin()));
 }
 
 TEST_F(ServicesTest, MissingBlockIsAPlcError) {

@@ -1,0 +1,39 @@
+// The PLC trigger: poll the request bits of a trigger entry and run the backup or restore the PLC asks for.
+#pragma once
+
+#include <string>
+
+#include "app/driver_binding.h"
+#include "app/element.h"
+#include "app/front_end.h"
+#include "app/s7_backup.h"
+#include "app/s7_restore.h"
+#include "app/station.h"
+
+namespace vaultra::app {
+
+class PlcTrigger {
+public:
+    PlcTrigger(DriverBinding& drivers, Station& station, FrontEnd& ui, S7Backup& backup, S7Restore& restore);
+
+    // Nonzero on success (also when nothing was requested, both bits were set, or a restore was asked for
+    // while restore is switched off). Marks the entry.
+    int Check(CElement& e);
+
+private:
+    struct Poll {
+        int result = 0;
+        int backupRequest = 0;
+        int restoreRequest = 0;
+        std::string fileSuffix;
+    };
+    Poll ReadRequests(CElement& e);
+
+    DriverBinding& drivers_;
+    Station& station_;
+    FrontEnd& ui_;
+    S7Backup& backup_;
+    S7Restore& restore_;
+};
+
+}  // namespace vaultra::app

@@ -1,0 +1,177 @@
+// What an operator and a script see from the station against plcsim: result lines that name the entry
+// and the reason of a failure, the output levels, and the set file followed by `run`.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdlib>
+
+#include "cli_program.h"
+#include "platform/files.h"
+#include "sim/testing/plcsim_process.h"
+#include "temp_dir.h"
+
+namespace vaultra::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using sim::testing::PlcsimProcess;
+using testing::CliRun;
+
+class Station : public ::testing::Test {
+protected:
+    Station() {
+        testing::UseTestEnvironment(dir.path());
+        set = (dir.path() / "station.ini").string();
+        fs::create_directories(dir.path() / "backups");
+    }
+    CliRun Cli(const std::vector<std::string>& args,
+               const std::function<void(platform::Subprocess&, const std::string&)>& onLine = {}) {
+        return testing::RunCli(dir.path(), args, onLine);
+    }
+    void StartSim(std::vector<std::string> extra) {
+        std::vector<std::string> args{"s7", "--iso-port", "0"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::string error;
+        sim = PlcsimProcess::Start(args, &error);
+        ASSERT_TRUE(sim) << error;
+        setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*sim->IsoPort()).c_str(), 1);
+    }
+    void NewSet() {
+        ASSERT_EQ(Cli({"new", set, "--force"}).status, 0);
+        ASSERT_EQ(Cli({"config", set, "--dir", (dir.path() / "backups").string()}).status, 0);
+    }
+    void AddEntry(const std::string& name, const std::string& address = "127.0.0.1:2",
+                  std::vector<std::string> more = {}) {
+        std::vector<std::string> args{"add",        set,         "--name", name,     "--interface",
+                                      "S7-RFC1006", "--address", address,  "--file", "P.S7P"};
+        args.insert(args.end(), more.begin(), more.end());
+        const CliRun r = Cli(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+    }
+    static std::vector<std::string> ResultLines(const CliRun& r) {
+        std::vector<std::string> out;
+        for (const std::string& line : r.lines) {
+            if (!line.empty() && line[0] != '[') {
+                out.push_back(line);
+            }
+        }
+        return out;
+    }
+
+    vaultra::testing::TempDir dir;
+    std::string set;
+    std::unique_ptr<PlcsimProcess> sim;
+};
+
+TEST_F(Station, FailuresNameTheEntryAndTheReasonWithThePlcErrorWord) {
+    struct Case {
+        std::vector<std::string> plc;
+        std::string address, password, expected;
+    };
+    const std::vector<Case> cases = {
+        {{"--demo", "--fault-error", "upload=D209"},
+         "127.0.0.1:2",
+         "",
+         "nicht lesbar (Fehler D209: Objekt nicht vorhanden)"},
+        {{"--demo", "--fault-busy"},
+         "127.0.0.1:2",
+         "",
+         "(Fehler 8404: Steuerung besch\xC3\xA4"
+         "ftigt)"},
+        {{"--demo", "--password", "geheim"},
+         "127.0.0.1:2",
+         "falsch",
+         "Passwort nicht angenommen (Fehler D602: Passwort falsch)"},
+        {{"--demo", "--slot", "3"}, "127.0.0.1:2", "", "falscher Steckplatz oder falsche MPI-Adresse"},
+    };
+    for (const Case& c : cases) {
+        StartSim(c.plc);
+        NewSet();
+        AddEntry("Presse Halle 1", c.address,
+                 c.password.empty() ? std::vector<std::string>{}
+                                    : std::vector<std::string>{"--password", c.password});
+        const CliRun r = Cli({"backup", set});
+        EXPECT_EQ(r.status, 1) << c.expected;
+        const auto results = ResultLines(r);
+        ASSERT_EQ(results.size(), 1u) << r.out;
+        EXPECT_TRUE(results[0].starts_with("0 Presse Halle 1: fehlgeschlagen: ")) << results[0];
+        EXPECT_NE(results[0].find(c.expected), std::string::npos) << results[0];
+        sim.reset();
+    }
+}
+
+TEST_F(Station, OutputLevels) {
+    StartSim({"--demo"});
+    NewSet();
+    AddEntry("Presse Halle 1");
+    AddEntry("Presse Halle 2");
+
+    const CliRun normal = Cli({"backup", set});
+    EXPECT_EQ(normal.status, 0) << normal.err;
+    const auto results = ResultLines(normal);
+    ASSERT_EQ(results.size(), 2u) << normal.out;
+    EXPECT_TRUE(results[0].starts_with("0 Presse Halle 1: gesichert, ")) << results[0];
+    EXPECT_NE(results[0].find(" Bausteine, "), std::string::npos) << results[0];
+    EXPECT_NE(results[0].find(" s \xE2\x86\x92 "), std::string::npos) << results[0];
+    EXPECT_TRUE(results[0].ends_with("/backups/P/P.S7P")) << results[0];
+    EXPECT_TRUE(normal.OutHas("] Presse Halle 1: AG gesichert."))
+        << normal.out;                                      // phase lines name the entry
+    EXPECT_FALSE(normal.OutHas(" lesen\n")) << normal.out;  // no per-block lines
+
+    const CliRun verbose = Cli({"-v", "backup", set, "0"});
+    EXPECT_TRUE(verbose.OutHas("] Presse Halle 1: OB  00001 lesen\n")) << verbose.out;
+
+    const CliRun quiet = Cli({"backup", set, "Presse Halle 2", "-q"});
+    EXPECT_EQ(quiet.status, 0);
+    ASSERT_EQ(quiet.lines.size(), 1u) << quiet.out;
+    EXPECT_TRUE(quiet.lines[0].starts_with("1 Presse Halle 2: gesichert, ")) << quiet.out;
+
+    const CliRun json = Cli({"backup", set, "--json"});
+    ASSERT_EQ(json.lines.size(), 2u) << json.out;
+    for (std::size_t i = 0; i < 2; ++i) {
+        const auto j = nlohmann::json::parse(json.lines[i]);
+        EXPECT_EQ(j["index"], i);
+        EXPECT_EQ(j["result"], "ok");
+        EXPECT_GT(j["blocks"].get<int>(), 0);
+        EXPECT_GT(j["bytes"].get<int>(), 0);
+        EXPECT_TRUE(j["path"].get<std::string>().ends_with("/backups/P/P.S7P"));
+    }
+    sim.reset();
+    const CliRun failed = Cli({"backup", set, "1", "--json"});
+    ASSERT_EQ(failed.lines.size(), 1u) << failed.out;
+    const auto j = nlohmann::json::parse(failed.lines[0]);
+    EXPECT_EQ(j["result"], "failed");
+    EXPECT_EQ(j["name"], "Presse Halle 2");
+    EXPECT_FALSE(j["error"].get<std::string>().empty());
+}
+
+TEST_F(Station, RunTakesAnEditedSetAndKeepsTheOldOneWhenTheNewOneDoesNotLoad) {
+    StartSim({"--demo"});
+    NewSet();
+    AddEntry("Alt", "127.0.0.1:2", {"--interval", "never"});
+    bool edited = false, stopped = false;
+    int afterBreak = 0;
+    std::string goodBytes;
+    const CliRun run = Cli({"run", set}, [&](platform::Subprocess& child, const std::string& line) {
+        if (!edited && line.find("Station gestartet") != std::string::npos) {
+            edited = true;
+            // An entry due at every pass arrives while the station runs.
+            AddEntry("Neu", "127.0.0.1:2", {"--interval", "every", "--every", "0:00"});
+        } else if (line.starts_with("1 Neu: gesichert") && goodBytes.empty()) {
+            goodBytes = platform::ReadFileBytes(set).value_or("");
+            ASSERT_TRUE(platform::WriteFileReplacing(set, goodBytes.substr(0, 100)));
+        } else if (line.starts_with("1 Neu: gesichert") && ++afterBreak == 2 && !stopped) {
+            // A whole pass began after the file broke: the station goes on with the entry it had.
+            stopped = child.Signal(platform::ProcessSignal::Interrupt);
+        }
+    });
+    ASSERT_TRUE(edited && stopped) << run.out << run.err;
+    EXPECT_EQ(run.status, 0);
+    EXPECT_TRUE(run.OutHas("neu geladen")) << run.out;
+    EXPECT_TRUE(run.ErrHas("arbeitet mit dem bisherigen weiter")) << run.err;
+    // The broken file was never written over.
+    EXPECT_EQ(platform::ReadFileBytes(set).value_or(""), goodBytes.substr(0, 100));
+}
+
+}  // namespace
+}  // namespace vaultra::cli
