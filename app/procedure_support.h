@@ -9,11 +9,9 @@
 #include "app/driver_binding.h"
 #include "app/element.h"
 #include "app/front_end.h"
+#include "app/scan.h"
 
 namespace vaultra::app {
-
-// printf-style formatting into a string.
-__attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...);
 
 void MarkFailed(CElement& e);
 void MarkSucceeded(CElement& e);

@@ -39,7 +39,6 @@ Engine::Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& 
     : station_(station),
       ui_(ui),
       clock_(clock),
-      drivers_(drivers),
       s7Backup_(drivers, station, ui),
       s7Restore_(drivers, station, ui),
       trigger_(drivers, station, ui, s7Backup_, s7Restore_),

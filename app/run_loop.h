@@ -78,7 +78,6 @@ private:
     Station& station_;
     FrontEnd& ui_;
     WallClock& clock_;
-    DriverBinding& drivers_;
     S7Backup s7Backup_;
     S7Restore s7Restore_;
     PlcTrigger trigger_;

@@ -15,8 +15,13 @@ dir=build-fuzz
 all_targets="backup_set s5_program_file dbase s7_project s7_answers iso_packets mpi_frames plcsim"
 targets=${FUZZ_TARGETS:-$all_targets}
 
+launcher=()
+if command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR=$PWD
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
 CC=${FUZZ_CC:-clang} CXX=${FUZZ_CXX:-clang++} cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DVAULTRA_FUZZ=ON -DVAULTRA_BUILD_TESTS=OFF -DVAULTRA_BUILD_BENCH=OFF >/dev/null
+  "${launcher[@]}" -DVAULTRA_FUZZ=ON -DVAULTRA_BUILD_TESTS=OFF -DVAULTRA_BUILD_BENCH=OFF >/dev/null
 build=()
 for t in $targets; do build+=("fuzz_$t"); done
 cmake --build "$dir" -j"$(nproc)" --target "${build[@]}"

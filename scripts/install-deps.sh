@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ gcc pkg-config
+  cmake ninja-build g++ gcc pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   libdbd-xbase-perl python3 python3-dbfread

@@ -9,8 +9,6 @@ constexpr std::uint8_t kAbsent = 0x07;   // status byte: no such block
 constexpr std::uint8_t kRoom = 0x09;     // a new block fits
 constexpr std::uint8_t kNoRoom = 0x0A;   // it does not
 constexpr std::uint8_t kDone = 0x12;     // end of a function
-constexpr std::uint8_t kStarted = 0x25;  // start/stop modes 1 to 3 accepted
-constexpr std::size_t kMaxTransfer = 0x30000;
 constexpr std::chrono::milliseconds kIdlePoll{200};
 
 std::string HexByte(std::uint8_t b) {
