@@ -212,8 +212,13 @@ std::vector<BlockKey> ProgramFile::BlockList(size_t* unlisted) const {
         }
         for (size_t e : *entries) {
             const BlockKey key = KeyOf(group, group.entries[e]);
-            if (group.IsDocumentation() && NameOf(key) != group.entries[e].name) {
-                ++left;  // no key finds a name that is not in the standard form
+            // Only what its key finds again is listed: a name not in the standard form, a second entry under
+            // the same key or one a damaged tree hides cannot be read or deleted by the key it would be
+            // listed under.
+            const auto at = Find(key);
+            const bool reachable = at && at->group == g && at->entry == e;
+            if (!reachable || (group.IsDocumentation() && NameOf(key) != group.entries[e].name)) {
+                ++left;
                 continue;
             }
             list.push_back(key);

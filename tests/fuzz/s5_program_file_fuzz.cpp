@@ -1,6 +1,7 @@
 // An S5 program file from arbitrary bytes: open, list, read every listed block, one write and one delete,
 // then the changed file must open again with the same blocks.
 #include <algorithm>
+#include <cstdio>
 
 #include "s5file/program_file.h"
 #include "tests/fuzz/fuzz_support.h"
@@ -39,7 +40,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto list = file.BlockList();
     std::vector<uint8_t> sectors;
     for (BlockKey key : list) {
-        if (file.ReadBlock(key, sectors) != Error::kNone) {
+        const Error read = file.ReadBlock(key, sectors);
+        if (read != Error::kNone) {
+            std::fprintf(stderr, "type %u number %u documentation %u: error %d\n", key.type, key.number,
+                         key.documentation, static_cast<int>(read));
             vaultra::fuzz::Fail("a listed block cannot be read by its key");
         }
     }
