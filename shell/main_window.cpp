@@ -82,6 +82,9 @@ MainWindow::MainWindow(ShellApp& app) : app_(app) {
 }
 
 MainWindow::~MainWindow() {
+    if (child_) {
+        child_->removeEventFilter(this);
+    }
     app_.Ui().Attach(nullptr, nullptr, nullptr);
 }
 
@@ -325,8 +328,14 @@ void MainWindow::DocumentChanged() {
         child_->installEventFilter(this);
         child_->showMaximized();
     } else if (!app_.HasSet() && child_) {
-        mdi_->removeSubWindow(child_);
-        delete child_;
+        // The filter goes first: a window being destroyed still sends events, and it is no longer a
+        // QMdiSubWindow then.
+        QMdiSubWindow* closing = child_;
+        closing->removeEventFilter(this);
+        child_ = nullptr;
+        view_ = nullptr;
+        mdi_->removeSubWindow(closing);
+        delete closing;
     }
     if (child_) {
         const QString name = app_.SetPath().empty() ? tr("Unbenannt")

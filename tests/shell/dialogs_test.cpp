@@ -283,7 +283,7 @@ TEST_F(ConfigDialogTest, OkWithoutChangesResetsOnlyThePort) {
     EXPECT_EQ(after.retryMinutes, before.retryMinutes);
     EXPECT_EQ(after.noWriteBack, before.noWriteBack);
     EXPECT_EQ(after.adapterName, before.adapterName);
-    EXPECT_EQ(app->Station().record.port, 2);
+    EXPECT_EQ(static_cast<int>(app->Station().record.port), 2);
 }
 
 TEST_F(ConfigDialogTest, FolderBrowserAddsTheSeparatorATypedTextDoesNot) {
