@@ -65,4 +65,37 @@ private:
     bool stopped_ = false;
 };
 
+// The open S5 connection of a run: closed on every way out (with the quiet time the S5 close keeps), the
+// PLC started again first when the run stopped it, unless the run decided to leave it stopped.
+class OpenS5Connection {
+public:
+    OpenS5Connection(DriverBinding& drivers, CElement& e) : drivers_(drivers), e_(e) {}
+    ~OpenS5Connection() { Close(); }
+    OpenS5Connection(const OpenS5Connection&) = delete;
+    OpenS5Connection& operator=(const OpenS5Connection&) = delete;
+
+    void Stop() {
+        drivers_.S5().AGStop(&drivers_.Record());
+        stopped_ = true;
+    }
+    // A PLC that refused part of a restored program must not run a partial program.
+    void LeaveStopped() { stopped_ = false; }
+    void Close() {
+        if (open_) {
+            if (stopped_) {
+                drivers_.S5().AGStart(&drivers_.Record());
+                stopped_ = false;
+            }
+            drivers_.CloseS5(e_);
+            open_ = false;
+        }
+    }
+
+private:
+    DriverBinding& drivers_;
+    CElement& e_;
+    bool open_ = true;
+    bool stopped_ = false;
+};
+
 }  // namespace vaultra::app
