@@ -11,6 +11,7 @@
 
 #include "app/recording_front_end.h"
 #include "app/s5_backup.h"
+#include "app/s5_program_file.h"
 #include "bench/engine/bench_memory.h"
 #include "sim/testing/plcsim_process.h"
 
@@ -28,7 +29,7 @@ struct Split {
     static inline int blockCount = 0;
     static inline Tarn5S5RdDirFn rdDir = nullptr;
     static inline Tarn5S5RdBstFn rdBst = nullptr;
-    static inline SchrBstDatenFn write = nullptr;
+    static inline SchrBstDatenFn writeBlock = nullptr;
     static inline KomprimiereDateiFn compact = nullptr;
 
     template <typename Fn>
@@ -46,7 +47,7 @@ struct Split {
         return Timed(blocks, [&] { return rdBst(r, b, t, n, u); });
     }
     static int Write(S5File* f, const BlockKey* k, const uint8_t* d) {
-        return Timed(file, [&] { return write(f, k, d); });
+        return Timed(file, [&] { return writeBlock(f, k, d); });
     }
     static int Compact(const char* path) {
         return Timed(file, [&] { return compact(path); });
@@ -58,7 +59,7 @@ struct Split {
         t.Set(S5Slot::RdBst, reinterpret_cast<void*>(&RdBst));
     }
     static void InstallQrf(QrfTable& q) {
-        write = reinterpret_cast<SchrBstDatenFn>(q.Get("SchrBstDaten"));
+        writeBlock = reinterpret_cast<SchrBstDatenFn>(q.Get("SchrBstDaten"));
         compact = reinterpret_cast<KomprimiereDateiFn>(q.Get("KomprimiereDatei"));
         q.Set("SchrBstDaten", reinterpret_cast<void*>(&Write));
         q.Set("KomprimiereDatei", reinterpret_cast<void*>(&Compact));
