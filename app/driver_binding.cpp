@@ -95,6 +95,14 @@ void* QrfTable::Get(std::string_view name) const {
     return nullptr;
 }
 
+void QrfTable::Set(std::string_view name, void* function) {
+    for (std::size_t i = 0; i < kQrfExportNames.size(); ++i) {
+        if (kQrfExportNames[i] == name) {
+            slots[i] = function;
+        }
+    }
+}
+
 DriverBinding::DriverBinding(Station& station, FrontEnd& ui)
     : DriverBinding(station, ui, platform::DefaultLibraryDirectories(), CNetworkCard()) {}
 

@@ -117,6 +117,8 @@ inline constexpr std::array<std::string_view, 12> kQrfExportNames = {
 struct QrfTable {
     std::array<void*, kQrfExportNames.size()> slots{};
     void* Get(std::string_view name) const;
+    // For tests that replace an export.
+    void Set(std::string_view name, void* function);
 };
 
 // The program-wide binding state: the function tables, where libraries are looked for, and the adapter
@@ -153,6 +155,7 @@ public:
     const S5Table& S5() const { return s5_; }
     S5Table& S5() { return s5_; }
     const QrfTable& Qrf() const { return qrf_; }
+    QrfTable& Qrf() { return qrf_; }
     ConnectionRecord& Record() { return station_.record; }
     CNetworkCard& NetworkCard() { return networkCard_; }
 

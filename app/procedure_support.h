@@ -15,6 +15,8 @@ namespace vaultra::app {
 
 void MarkFailed(CElement& e);
 void MarkSucceeded(CElement& e);
+// The end of a successful run: the progress bar full, the entry marked, the closing text shown; 1.
+int Succeed(FrontEnd& ui, CElement& e, const std::string& text);
 
 // A text from the PLC shown in a message: cut short, control characters made visible.
 std::string Printable(const std::string& text);

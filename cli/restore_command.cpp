@@ -82,6 +82,12 @@ int RunRestore(Context& ctx, const RestoreOptions& o) {
         refusals.userBlock = refusals.userBlock || procedure.RefusedUserBlock();
         return result;
     };
+    engine.restoreS5 = [&engine, &refusals](app::CElement& e) {
+        app::S5Restore& procedure = engine.S5RestoreProcedure();
+        const int result = procedure.Run(e);
+        refusals.blocks[&e] = procedure.RefusedBlocks();
+        return result;
+    };
     const bool allSucceeded = engine.RestoreEntries(*chosen);
     ReportResults(ctx, entries, *chosen, refusals);
     return allSucceeded && !refusals.userBlock ? kExitOk : kExitFailed;

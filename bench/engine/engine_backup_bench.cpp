@@ -10,6 +10,7 @@
 
 #include "app/recording_front_end.h"
 #include "app/s7_backup.h"
+#include "bench/engine/bench_memory.h"
 #include "sim/testing/plcsim_process.h"
 
 namespace vaultra::app {
@@ -19,19 +20,7 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 // Peak resident set of this process in KiB ("VmHWM" of /proc/self/status).
-double PeakMemoryKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmHWM:") {
-            double kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(4096, '\n');
-    }
-    return 0;
-}
+using bench::PeakMemoryKiB;
 
 // Notes when the run enters each phase: directory, upload, project.
 class PhaseClock : public RecordingFrontEnd {

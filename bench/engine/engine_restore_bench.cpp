@@ -11,6 +11,7 @@
 #include "app/recording_front_end.h"
 #include "app/s7_backup.h"
 #include "app/s7_restore.h"
+#include "bench/engine/bench_memory.h"
 #include "s7project/s7project.h"
 #include "sim/testing/plcsim_process.h"
 
@@ -20,19 +21,7 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-double PeakMemoryKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmHWM:") {
-            double kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(4096, '\n');
-    }
-    return 0;
-}
+using bench::PeakMemoryKiB;
 
 double Since(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();

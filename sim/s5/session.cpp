@@ -7,7 +7,7 @@ namespace {
 
 constexpr std::uint8_t kAbsent = 0x07;  // status byte: no such block
 constexpr std::uint8_t kRoom = 0x09;    // a new block fits
-constexpr std::uint8_t kNoRoom = 0x0A;  // it does not
+constexpr std::uint8_t kNoRoom = 0x04;  // it does not: memory full, which a station answers by compressing
 constexpr std::uint8_t kDone = 0x12;    // end of a function
 constexpr std::chrono::milliseconds kIdlePoll{200};
 

@@ -39,6 +39,7 @@ struct S5Trace {
     static inline Tarn5S5ExitFn exit = nullptr;
     static inline Tarn5S5AGStopFn stop = nullptr;
     static inline Tarn5S5AGStartFn start = nullptr;
+    static inline Tarn5S5CompressFn compress = nullptr;
     static inline Tarn5S5SetTimeOutFn setTimeOut = nullptr;
     static inline Tarn5S5SetBlockPauseFn setBlockPause = nullptr;
     static inline Tarn5S5SetRepeatFn setRepeat = nullptr;
@@ -55,6 +56,7 @@ struct S5Trace {
     static int32_t Exit(ConnectionRecord* r, int32_t x) { return Log("Exit", exit(r, x)); }
     static int32_t Stop(ConnectionRecord* r) { return Log("AGStop", stop(r)); }
     static int32_t Start(ConnectionRecord* r) { return Log("AGStart", start(r)); }
+    static int32_t Compress(ConnectionRecord* r) { return Log("Compress", compress(r)); }
     static int32_t SetTimeOut(int32_t v) {
         settings.push_back("TimeOut " + std::to_string(v));
         return setTimeOut(v > maxTimeOut ? maxTimeOut : v);
@@ -90,6 +92,7 @@ struct S5Trace {
         Wrap(table, S5Slot::Exit, exit, &Exit);
         Wrap(table, S5Slot::AGStop, stop, &Stop);
         Wrap(table, S5Slot::AGStart, start, &Start);
+        Wrap(table, S5Slot::Compress, compress, &Compress);
         Wrap(table, S5Slot::SetTimeOut, setTimeOut, &SetTimeOut);
         Wrap(table, S5Slot::SetBlockPause, setBlockPause, &SetBlockPause);
         Wrap(table, S5Slot::SetRepeat, setRepeat, &SetRepeat);
