@@ -31,6 +31,9 @@ inline constexpr const char* kBadFileSuffix =
 inline constexpr const char* kBlockLengthMismatch =
     "%s: %-3.3s %05d: Längenangabe im Bausteinkopf passt nicht zu den gelesenen Daten.";
 inline constexpr const char* kProjectNotWritten = "%s: Projekt %s konnte nicht geschrieben werden.";
+inline constexpr const char* kTrailerBytesNotKept =
+    "%s: %-3.3s %05d: Bytes %s am Bausteinende hat das Projekt kein Feld, sie werden als 0 "
+    "zurückgeschrieben.";
 
 // The S7 restore.
 inline constexpr const char* kWriteBlock = "%s: %-3.3s %05d übertragen";

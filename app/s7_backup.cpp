@@ -59,6 +59,7 @@ private:
     // Notes why the run failed, with the driver's reason for its last call when there is one.
     void NoteFailure(const std::string& what, bool withDriverReason);
     bool StoreProject(const std::string& path, const S7Backup& procedure);
+    void ReportTrailerBytesNotKept();
 
     DriverBinding& drivers_;
     Station& station_;
@@ -230,8 +231,28 @@ bool BackupRun::StoreProject(const std::string& path, const S7Backup& procedure)
     // The writer keeps the project in a folder of its own (NAME.S7P becomes NAME/NAME.S7P).
     const std::filesystem::path named(path);
     outcome_.path = (s7project::ProjectDirectoryFor(named) / named.filename()).string();
+    ReportTrailerBytesNotKept();
     ui_.StatusText(Tr(texts::kAfterSave));
     return true;
+}
+
+// The project has no field for a few trailer bytes (zero in the blocks the station knows): when a block
+// has other values there, the operator learns that a restore will not bring them back.
+void BackupRun::ReportTrailerBytesNotKept() {
+    for (const auto& image : blocks_) {
+        const auto lost = s7project::TrailerBytesNotKept(image);
+        const auto h = s7project::ReadBlockHeader(image);
+        if (lost.empty() || !h) {
+            continue;
+        }
+        std::string offsets;
+        for (const std::size_t offset : lost) {
+            offsets += (offsets.empty() ? "" : ", ") + std::to_string(offset);
+        }
+        const std::string type(s7project::BlockTypeName(h->type));
+        ui_.StatusText(Format(Tr(texts::kTrailerBytesNotKept), e_.name.c_str(), type.c_str(), h->number,
+                              offsets.c_str()));
+    }
 }
 
 int BackupRun::Execute(const std::string& fileSuffix, const S7Backup& procedure) {

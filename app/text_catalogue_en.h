@@ -24,6 +24,9 @@ inline constexpr std::pair<const char*, const char*> kEnglishTexts[] = {
     {"%s: %-3.3s %05d lesen", "%s: %-3.3s %05d reading"},
     {"%s: Passwort von der Steuerung nicht angenommen.", "%s: password not accepted by the PLC."},
     {"%s: Projekt %s konnte nicht geschrieben werden.", "%s: project %s could not be written."},
+    {"%s: %-3.3s %05d: Bytes %s am Bausteinende hat das Projekt kein Feld, sie werden als 0 "
+     "zurückgeschrieben.",
+     "%s: %-3.3s %05d: the project has no field for bytes %s of the block trailer, they are restored as 0."},
     {"%s: Dateizusatz \"%s\" der Steuerung ist kein gültiger Dateiname.",
      "%s: file suffix \"%s\" from the PLC is not a valid file name."},
     {"%s: S5-Sicherung ist in dieser Station nicht verfügbar.",

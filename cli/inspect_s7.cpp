@@ -99,6 +99,15 @@ int InspectS7Project(const std::filesystem::path& path, std::ostream& out, std::
         }
     }
     out << listed << (listed == 1 ? " block" : " blocks") << "\n";
+    if (!info.deletedBlocks.empty()) {
+        out << "Deleted in the PLC before the last backup (kept in the project, never restored):\n";
+        for (const auto& image : info.deletedBlocks) {
+            if (const auto h = s7project::ReadBlockHeader(image)) {
+                PrintBlock(out, *h);
+            }
+        }
+        out << info.deletedBlocks.size() << " deleted block(s)\n";
+    }
     const std::size_t damaged = info.unreadableBlocks + (blocks.size() - listed);
     if (damaged > 0) {
         out << damaged << " damaged block record(s) could not be read and are not listed\n";

@@ -45,6 +45,16 @@ inline constexpr std::size_t kLocalDataLength = 32;
 inline constexpr std::size_t kCodeLength = 34;
 }  // namespace block_field
 
+// Offsets within the 36-byte trailer. Bytes 25 and 28-35 carry no field of their own.
+namespace trailer_field {
+inline constexpr std::size_t kNameLength = 8;
+inline constexpr std::size_t kAuthor = 0;
+inline constexpr std::size_t kFamily = 8;
+inline constexpr std::size_t kName = 16;
+inline constexpr std::size_t kVersion = 24;
+inline constexpr std::size_t kChecksum = 26;  // 2 bytes
+}  // namespace trailer_field
+
 // Subblock types of the block kinds the station stores.
 namespace subblock {
 inline constexpr std::uint8_t kOb = 8;

@@ -1,10 +1,13 @@
 #include "s7project/block_tables.h"
 
+#include "s7project/s7project.h"
+
 #include <algorithm>
 #include <array>
 #include <fstream>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include <vaultra/byte_order.h>
@@ -85,13 +88,23 @@ bool StoreParts(CDBASEDatei& table, const BlockParts& parts, PartMemos& memos) {
            (parts.additional.empty() || memos.additional != 0);
 }
 
-FieldValues SubblockValues(const BlockHeader& h, const PartMemos& memos) {
+std::string TrailerBytes(std::span<const std::uint8_t> trailer, std::size_t offset) {
+    return std::string(trailer.begin() + static_cast<std::ptrdiff_t>(offset),
+                       trailer.begin() + static_cast<std::ptrdiff_t>(offset + trailer_field::kNameLength));
+}
+
+// The header bytes 2-4 and the security word go into the fields the tables have for them, and so does
+// the trailer except its bytes 25 and 28-35.
+FieldValues SubblockValues(const BlockHeader& h, std::span<const std::uint8_t> trailer,
+                           const PartMemos& memos) {
+    std::array<std::uint8_t, kBlockTrailerLength> t{};
+    std::copy_n(trailer.begin(), std::min(trailer.size(), t.size()), t.begin());
     return {
-        {"BLKLANG", "00001"},
+        {"BLKLANG", ZeroPadded(h.language, 5)},
         {"SUBBLKTYP", ZeroPadded(h.type, 5)},
         {"BLKNUMMER", ZeroPadded(h.number, 5)},
-        {"ATTRIBUTE", "  1"},
-        {"AGRESERVED", "  1"},
+        {"ATTRIBUTE", RightAligned(h.attribute, 3)},
+        {"AGRESERVED", RightAligned(h.version, 3)},
         {"BLKTOTLEN", RightAligned(h.loadLength, 11)},
         {"MC5LEN", RightAligned(h.codeLength, 11)},
         {"SSBLEN", RightAligned(h.ssbLength, 11)},
@@ -99,13 +112,13 @@ FieldValues SubblockValues(const BlockHeader& h, const PartMemos& memos) {
         {"LOCDATALEN", RightAligned(h.localDataLength, 5)},
         {"TIMESTAMP1", Timestamp6(h.timestamp1)},
         {"TIMESTAMP2", Timestamp6(h.timestamp2)},
-        {"PASSWORD", RightAligned(0, 11)},
-        {"USERNAME", ZeroBytes(8)},
-        {"BLOCKFNAME", ZeroBytes(8)},
-        {"BLOCKNAME", ZeroBytes(8)},
-        {"VERSION", "  1"},
+        {"PASSWORD", RightAligned(h.securityWord, 11)},
+        {"USERNAME", TrailerBytes(t, trailer_field::kAuthor)},
+        {"BLOCKFNAME", TrailerBytes(t, trailer_field::kFamily)},
+        {"BLOCKNAME", TrailerBytes(t, trailer_field::kName)},
+        {"VERSION", RightAligned(t[trailer_field::kVersion], 3)},
         {"RESERVED1", "  0"},
-        {"CHECKSUM", "    0"},
+        {"CHECKSUM", RightAligned(bytes::LoadBe16(t, trailer_field::kChecksum), 5)},
         {"CPUTYPE", RightAligned(0, 11)},
         {"RESERVED2", RightAligned(0, 11)},
         {"MC5CODE", MemoField(memos.code)},
@@ -114,9 +127,9 @@ FieldValues SubblockValues(const BlockHeader& h, const PartMemos& memos) {
     };
 }
 
-// The first live record of each type and number, as a search from the first record would find it. Built
-// once when the table has been opened and kept current as records are appended, so that storing N
-// blocks does not search the whole table N times.
+// The first live record of each type and number, as a search from the first record would find it, and
+// the first deleted one. Built once when the table has been opened and kept current as records are
+// appended, so that storing N blocks does not search the whole table N times.
 class TypeNumberIndex {
 public:
     TypeNumberIndex(CDBASEDatei& table, std::string_view typeField, std::string_view numberField)
@@ -127,18 +140,30 @@ public:
             return;
         }
         for (const std::uint32_t record : table.LiveRecords()) {
-            table.SelectRecord(record);
-            first_.emplace(
-                *table.ReadFieldNext(*typeField_, false) + *table.ReadFieldNext(*numberField_, false),
-                record);
+            first_.emplace(KeyOf(record), record);
+        }
+        for (const std::uint32_t record : table.DeletedRecords()) {
+            deleted_.emplace(KeyOf(record), record);
         }
     }
 
-    // Makes the record of the type and number current; false when there is none.
-    bool Select(std::uint8_t type, std::uint16_t number) {
+    // Makes the record of the type and number current; false when there is none. With `revive`, a block
+    // that comes back after it had been deleted takes its deleted record again, keeping its object number.
+    bool Select(std::uint8_t type, std::uint16_t number, bool revive) {
         const auto key = Key(type, number);
-        const auto found = key ? first_.find(*key) : first_.end();
-        return found != first_.end() && table_.SelectRecord(found->second);
+        if (!key) {
+            return false;
+        }
+        if (const auto found = first_.find(*key); found != first_.end()) {
+            return table_.SelectRecord(found->second);
+        }
+        const auto gone = revive ? deleted_.find(*key) : deleted_.end();
+        if (gone == deleted_.end() || !table_.SetDeleted(gone->second, false)) {
+            return false;
+        }
+        first_.emplace(*key, gone->second);
+        deleted_.erase(gone);
+        return table_.SelectRecord(first_.at(*key));
     }
 
     // Appends a record that is about to receive this type and number.
@@ -152,7 +177,37 @@ public:
         return true;
     }
 
+    // Notes a block that the PLC still holds.
+    void MarkPresent(std::uint8_t type, std::uint16_t number) {
+        if (const auto key = Key(type, number)) {
+            present_.insert(*key);
+        }
+    }
+
+    // Sets the deletion flag of every live record of the given types whose type and number was not
+    // marked present: the block is gone from the PLC, and a restore must not bring
+    // it back. False when a flag could not be set.
+    bool DeleteAllAbsent(std::span<const std::uint8_t> types) {
+        bool ok = true;
+        for (const auto& type : types) {
+            const std::string typeText = ZeroPadded(type, 5);
+            for (const std::uint32_t record : table_.LiveRecords()) {
+                const std::string key = KeyOf(record);
+                if (key.starts_with(typeText.substr(0, table_.FieldLength(*typeField_))) &&
+                    !present_.contains(key)) {
+                    ok = table_.SetDeleted(record, true) && ok;
+                }
+            }
+        }
+        return ok;
+    }
+
 private:
+    std::string KeyOf(std::uint32_t record) const {
+        return table_.FieldOf(record, *typeField_).value_or("") +
+               table_.FieldOf(record, *numberField_).value_or("");
+    }
+
     // The field bytes a record of this type and number holds ("%05d" each, cut to the field lengths).
     std::optional<std::string> Key(std::uint8_t type, std::uint16_t number) const {
         if (!typeField_ || !numberField_) {
@@ -172,6 +227,8 @@ private:
     std::optional<std::size_t> typeField_;
     std::optional<std::size_t> numberField_;
     std::unordered_map<std::string, std::uint32_t> first_;
+    std::unordered_map<std::string, std::uint32_t> deleted_;
+    std::unordered_set<std::string> present_;
 };
 
 struct BlockTable {
@@ -183,7 +240,7 @@ struct BlockTable {
 // Overwrites the record of the same type and number (keeping its object number) or appends one.
 bool StoreRecord(BlockTable& t, const BlockHeader& h, std::string_view idField, std::string idValue,
                  FieldValues values) {
-    if (!t.index->Select(h.type, h.number)) {
+    if (!t.index->Select(h.type, h.number, true)) {
         if (!t.index->Append(h.type, h.number)) {
             return false;
         }
@@ -196,7 +253,7 @@ bool StoreRecord(BlockTable& t, const BlockHeader& h, std::string_view idField, 
 std::vector<std::uint8_t> SubblockList(BlockTable& subblk, const BlockHeader& h) {
     std::vector<std::uint8_t> memo;
     for (const std::uint8_t type : SubblocksOf(h.type)) {
-        if (subblk.index->Select(type, h.number)) {
+        if (subblk.index->Select(type, h.number, false)) {
             std::array<std::uint8_t, 8> pair{};
             bytes::StoreLe32(pair, 0, type);
             bytes::StoreLe32(pair, 4, subblk.table.CurrentRecord() + 1);
@@ -249,7 +306,8 @@ bool StoreBlock(BlockTable& subblk, BlockTable& baustein, std::span<const std::u
     if (subblk.table.IsOpen()) {
         PartMemos memos;
         ok = StoreParts(subblk.table, *parts, memos);
-        ok = StoreRecord(subblk, *h, "OBJECTID", RightAligned(objectNumber, 11), SubblockValues(*h, memos)) &&
+        ok = StoreRecord(subblk, *h, "OBJECTID", RightAligned(objectNumber, 11),
+                         SubblockValues(*h, parts->trailer, memos)) &&
              ok;
     }
     if (baustein.table.IsOpen() && HasDirectoryRecord(BlockTypeCode(h->type))) {
@@ -257,6 +315,10 @@ bool StoreBlock(BlockTable& subblk, BlockTable& baustein, std::span<const std::u
     }
     return ok;
 }
+
+// The block types this station stores in the tables (every type it uploads except system data).
+constexpr std::array<std::uint8_t, 6> kStoredTypes{subblock::kOb,  subblock::kDb, subblock::kFc,
+                                                   subblock::kSfc, subblock::kFb, subblock::kSfb};
 
 bool IsStoredHere(std::span<const std::uint8_t> image) {
     return HasBlockMarker(image) && image.size() > block_field::kType &&
@@ -277,11 +339,18 @@ bool WriteBlockTables(ProjectIo& io, const std::filesystem::path& folder, const 
     subblk.index.emplace(subblk.table, "SUBBLKTYP", "BLKNUMMER");
     std::uint32_t objectNumber = FirstObjectNumber(subblk.table, baustein.table, folder / kObjectIdFile);
     for (const auto& image : blocks) {
+        if (const auto h = ReadBlockHeader(image)) {
+            subblk.index->MarkPresent(h->type, h->number);
+            baustein.index->MarkPresent(h->type, h->number);
+        }
         if (IsStoredHere(image)) {
             ok = StoreBlock(subblk, baustein, image, objectNumber) && ok;
             ++objectNumber;
         }
     }
+    // Blocks deleted in the PLC stay in the project, flagged deleted, so no restore writes them back.
+    ok = subblk.index->DeleteAllAbsent(kStoredTypes) && ok;
+    ok = baustein.index->DeleteAllAbsent(kStoredTypes) && ok;
     // Overwritten records leave their earlier memos behind: keep only what the records refer to, so the
     // memo files track the program and not the number of backups.
     ok = subblk.table.CompactMemos() && ok;
@@ -295,24 +364,44 @@ bool WriteBlockTables(ProjectIo& io, const std::filesystem::path& folder, const 
 
 namespace {
 
-struct StoredLengths {
-    std::uint64_t total = 0;
-    std::array<std::uint64_t, 3> parts{};  // code, interface, additional
+// Field access to one record, live or deleted, by field name.
+struct StoredRecord {
+    CDBASEDatei& table;
+    std::uint32_t record;
+
+    std::optional<std::string> Text(std::string_view name) const {
+        const auto field = FieldByName(table, name);
+        return field ? table.FieldOf(record, *field) : std::nullopt;
+    }
+    std::optional<std::uint64_t> Number(std::string_view name) const {
+        const auto text = Text(name);
+        return text ? std::optional(LeadingNumber(*text)) : std::nullopt;
+    }
+    // A small value from a numeric field; the fallback when the field is missing, blank or too large
+    // (tables written before these fields were filled, or by another writer).
+    std::uint8_t Byte(std::string_view name, std::uint8_t fallback) const {
+        const auto text = Text(name);
+        if (!text || text->find_first_of("0123456789") == std::string::npos) {
+            return fallback;
+        }
+        const std::uint64_t value = LeadingNumber(*text);
+        return value > 0xFF ? fallback : static_cast<std::uint8_t>(value);
+    }
 };
 
 // A part is taken only when its memo lies inside the memo file and has exactly the recorded length.
-bool ReadPart(CDBASEDatei& table, std::string_view memoField, std::uint64_t length,
+bool ReadPart(const StoredRecord& r, std::string_view memoField, std::uint64_t length,
               std::vector<std::uint8_t>& out) {
     if (length == 0) {
         out.clear();
         return true;
     }
-    const auto text = CurrentField(table, memoField);
-    if (!text) {
+    const auto block = r.Number(memoField);
+    if (!block) {
         return false;
     }
-    const auto memo = table.ReadMemo(
-        static_cast<std::uint32_t>(std::min<std::uint64_t>(LeadingNumber(*text), 0xFFFFFFFFU)));
+    const auto memo =
+        r.table.ReadMemo(static_cast<std::uint32_t>(std::min<std::uint64_t>(*block, 0xFFFFFFFFU)));
     if (!memo || memo->size() != length) {
         return false;
     }
@@ -320,14 +409,17 @@ bool ReadPart(CDBASEDatei& table, std::string_view memoField, std::uint64_t leng
     return true;
 }
 
-// The tables keep no trailer, so a record may ask for at most the trailer's room beyond its parts (and the
-// 4 bytes more the older layout counts): a damaged length never makes the reader allocate more than the
-// record stores.
+// A record may ask for at most the trailer's room beyond its parts (and the 4 bytes more the older layout
+// counts): a damaged length never makes the reader allocate more than the record stores.
 constexpr std::uint64_t kMostBeyondParts = kBlockTrailerLength + 4;
 
-// Builds the image from the header values and parts; nothing when they do not fit together.
+using Trailer = std::array<std::uint8_t, kBlockTrailerLength>;
+
+// Builds the image from the header values, parts and trailer (the image's last 36 bytes when it has
+// room for them); nothing when they do not fit together.
 std::optional<BlockImage> AssembleImage(BlockHeader h, std::uint64_t total,
-                                        const std::array<std::vector<std::uint8_t>, 3>& parts) {
+                                        const std::array<std::vector<std::uint8_t>, 3>& parts,
+                                        const Trailer& trailer = {}) {
     const std::uint64_t needed = kBlockHeaderLength + parts[0].size() + parts[1].size() + parts[2].size();
     if (total < needed || total > needed + kMostBeyondParts || total > kMaxBlockImageLength) {
         return std::nullopt;
@@ -342,70 +434,96 @@ std::optional<BlockImage> AssembleImage(BlockHeader h, std::uint64_t total,
     for (const auto& part : parts) {
         out = std::copy(part.begin(), part.end(), out);
     }
+    if (total >= needed + kBlockTrailerLength) {
+        std::copy(trailer.begin(), trailer.end(), image.end() - kBlockTrailerLength);
+    }
     return image;
 }
 
-Timestamp TimestampField(CDBASEDatei& table, std::size_t field) {
+Timestamp TimestampBytes(const std::optional<std::string>& text) {
     Timestamp t{};
-    const auto text = table.ReadFieldNext(field, false);
     if (text) {
         std::copy_n(text->begin(), std::min(text->size(), t.size()), t.begin());
     }
     return t;
 }
 
-std::optional<std::uint64_t> NumberField(CDBASEDatei& table, std::string_view name) {
-    const auto text = CurrentField(table, name);
-    if (!text) {
-        return std::nullopt;
-    }
-    return LeadingNumber(*text);
+Timestamp TimestampField(CDBASEDatei& table, std::size_t field) {
+    return TimestampBytes(table.ReadFieldNext(field, false));
 }
 
-std::optional<BlockImage> RebuildSubblockRecord(CDBASEDatei& table) {
-    const auto type = NumberField(table, "SUBBLKTYP");
-    const auto number = NumberField(table, "BLKNUMMER");
-    const auto total = NumberField(table, "BLKTOTLEN");
-    const auto local = NumberField(table, "LOCDATALEN");
-    const auto ts1 = FieldByName(table, "TIMESTAMP1");
-    const auto ts2 = FieldByName(table, "TIMESTAMP2");
-    if (!type || !number || !total || !local || !ts1 || !ts2 || *type > 255 ||
-        BlockTypeCode(static_cast<std::uint8_t>(*type)) == 0 || *number > 0xFFFF || *local > 0xFFFF) {
+void CopyName(const StoredRecord& r, std::string_view name, Trailer& trailer, std::size_t offset) {
+    if (const auto text = r.Text(name)) {
+        std::copy_n(text->begin(), std::min(text->size(), trailer_field::kNameLength),
+                    trailer.begin() + static_cast<std::ptrdiff_t>(offset));
+    }
+}
+
+// The trailer from its fields; bytes 25 and 28-35 have none and stay zero.
+Trailer StoredTrailer(const StoredRecord& r) {
+    Trailer t{};
+    CopyName(r, "USERNAME", t, trailer_field::kAuthor);
+    CopyName(r, "BLOCKFNAME", t, trailer_field::kFamily);
+    CopyName(r, "BLOCKNAME", t, trailer_field::kName);
+    t[trailer_field::kVersion] = r.Byte("VERSION", 0);
+    const std::uint64_t checksum = r.Number("CHECKSUM").value_or(0);
+    bytes::StoreBe16(t, trailer_field::kChecksum,
+                     static_cast<std::uint16_t>(checksum > 0xFFFF ? 0 : checksum));
+    return t;
+}
+
+// Header bytes 2-4 read as 1 from a record that does not say otherwise, as they always did.
+BlockHeader StoredHeader(const StoredRecord& r) {
+    BlockHeader h;
+    h.version = r.Byte("AGRESERVED", 1);
+    h.attribute = r.Byte("ATTRIBUTE", 1);
+    h.language = r.Byte("BLKLANG", 1);
+    const std::uint64_t security = r.Number("PASSWORD").value_or(0);
+    h.securityWord = security > 0xFFFFFFFFU ? 0 : static_cast<std::uint32_t>(security);
+    h.timestamp1 = TimestampBytes(r.Text("TIMESTAMP1"));
+    h.timestamp2 = TimestampBytes(r.Text("TIMESTAMP2"));
+    return h;
+}
+
+std::optional<BlockImage> RebuildSubblockRecord(const StoredRecord& r) {
+    const auto type = r.Number("SUBBLKTYP");
+    const auto number = r.Number("BLKNUMMER");
+    const auto total = r.Number("BLKTOTLEN");
+    const auto local = r.Number("LOCDATALEN");
+    if (!type || !number || !total || !local || !r.Text("TIMESTAMP1") || !r.Text("TIMESTAMP2") ||
+        *type > 255 || BlockTypeCode(static_cast<std::uint8_t>(*type)) == 0 || *number > 0xFFFF ||
+        *local > 0xFFFF) {
         return std::nullopt;
     }
     constexpr std::array<std::string_view, 3> kLengthFields{"MC5LEN", "SSBLEN", "ADDLEN"};
     constexpr std::array<std::string_view, 3> kMemoFields{"MC5CODE", "SSBPART", "ADDINFO"};
     std::array<std::vector<std::uint8_t>, 3> parts;
     for (std::size_t i = 0; i < parts.size(); ++i) {
-        const auto length = NumberField(table, kLengthFields[i]);
-        if (!length || *length > 0xFFFF || !ReadPart(table, kMemoFields[i], *length, parts[i])) {
+        const auto length = r.Number(kLengthFields[i]);
+        if (!length || *length > 0xFFFF || !ReadPart(r, kMemoFields[i], *length, parts[i])) {
             return std::nullopt;
         }
     }
-    BlockHeader h;
+    BlockHeader h = StoredHeader(r);
     h.type = static_cast<std::uint8_t>(*type);
     h.number = static_cast<std::uint16_t>(*number);
     h.localDataLength = static_cast<std::uint16_t>(*local);
-    h.timestamp1 = TimestampField(table, *ts1);
-    h.timestamp2 = TimestampField(table, *ts2);
-    return AssembleImage(h, *total, parts);
+    return AssembleImage(h, *total, parts, StoredTrailer(r));
 }
 
-}  // namespace
-
-std::size_t ReadSubblockTable(const std::filesystem::path& folder, BlockList& blocks) {
+std::size_t ReadSubblockRecords(const std::filesystem::path& folder, BlockList& blocks, bool deleted) {
     CDBASEDatei table;
     if (!table.OpenTable(ResolveIgnoringCase(folder, {kSubblockTable}))) {
         return 0;
     }
     std::size_t unreadable = 0;
-    for (const std::uint32_t record : table.LiveRecords()) {
-        table.SelectRecord(record);
-        const auto type = NumberField(table, "SUBBLKTYP");
+    for (const std::uint32_t record : deleted ? table.DeletedRecords() : table.LiveRecords()) {
+        const StoredRecord r{table, record};
+        const auto type = r.Number("SUBBLKTYP");
         if (!type || *type > 255 || BlockTypeCode(static_cast<std::uint8_t>(*type)) == 0) {
             continue;  // not a block
         }
-        if (auto image = RebuildSubblockRecord(table)) {
+        if (auto image = RebuildSubblockRecord(r)) {
             blocks.push_back(std::move(*image));
         } else {
             ++unreadable;
@@ -413,6 +531,33 @@ std::size_t ReadSubblockTable(const std::filesystem::path& folder, BlockList& bl
     }
     table.CloseTable();
     return unreadable;
+}
+
+}  // namespace
+
+std::size_t ReadSubblockTable(const std::filesystem::path& folder, BlockList& blocks) {
+    return ReadSubblockRecords(folder, blocks, false);
+}
+
+std::size_t ReadDeletedSubblocks(const std::filesystem::path& folder, BlockList& blocks) {
+    return ReadSubblockRecords(folder, blocks, true);
+}
+
+std::vector<std::size_t> TrailerBytesNotKept(std::span<const std::uint8_t> image) {
+    std::vector<std::size_t> offsets;
+    const auto parts = SplitBlockParts(image);
+    if (!parts || parts->trailer.size() != kBlockTrailerLength ||
+        image[block_field::kType] == subblock::kSdb) {
+        return offsets;  // a system data block is stored whole
+    }
+    for (std::size_t i = 0; i < kBlockTrailerLength; ++i) {
+        const bool kept = i < trailer_field::kVersion + 1 || i == trailer_field::kChecksum ||
+                          i == trailer_field::kChecksum + 1;
+        if (!kept && parts->trailer[i] != 0) {
+            offsets.push_back(i);
+        }
+    }
+    return offsets;
 }
 
 // ---- the older layout ----

@@ -550,6 +550,38 @@ std::vector<std::uint32_t> CDBASEDatei::LiveRecords() const {
     return records;
 }
 
+std::vector<std::uint32_t> CDBASEDatei::DeletedRecords() const {
+    std::vector<std::uint32_t> records;
+    for (std::size_t r = 0; tableOpen_ && r < RecordSlots() && !IsEndMarker(static_cast<std::uint32_t>(r));
+         ++r) {
+        if (data_[r * recordLength_] == kRecordDeleted) {
+            records.push_back(static_cast<std::uint32_t>(r));
+        }
+    }
+    return records;
+}
+
+bool CDBASEDatei::SetDeleted(std::uint32_t index, bool deleted) {
+    if (!tableOpen_ || index >= RecordSlots() || IsEndMarker(index)) {
+        return false;
+    }
+    std::uint8_t& flag = data_[std::size_t{index} * recordLength_];
+    const std::uint8_t wanted = deleted ? kRecordDeleted : kRecordLive;
+    if (flag != wanted) {
+        flag = wanted;
+        StampDate();
+        MarkModified();
+    }
+    return true;
+}
+
+std::optional<std::string> CDBASEDatei::FieldOf(std::uint32_t index, std::size_t field) const {
+    if (!tableOpen_ || field >= fieldCount_ || index >= RecordSlots() || IsEndMarker(index)) {
+        return std::nullopt;
+    }
+    return FieldText(index, field);
+}
+
 bool CDBASEDatei::SelectRecord(std::uint32_t index) {
     if (!tableOpen_ || !IsLive(index)) {
         return false;

@@ -95,6 +95,13 @@ public:
     // Live record indexes (0-based) in file order, up to the end-of-table marker.
     std::vector<std::uint32_t> LiveRecords() const;
     bool SelectRecord(std::uint32_t index);  // makes a live record current
+    // Deleted record indexes (0-based) in file order, up to the end-of-table marker.
+    std::vector<std::uint32_t> DeletedRecords() const;
+    // Sets or clears the deletion flag of a record; the fields stay as they are. False for an index past
+    // the last record.
+    bool SetDeleted(std::uint32_t index, bool deleted);
+    // Field bytes of any record, live or deleted, without changing the current record.
+    std::optional<std::string> FieldOf(std::uint32_t index, std::size_t field) const;
 
     std::uint16_t FieldIndexByName(std::string_view text) const;
     std::string FieldName(std::size_t field) const;

@@ -111,6 +111,9 @@ bool ReadProject(const std::filesystem::path& projectFile, BlockList& blocks, Pr
         info->programName = ReadProgramName(root, container->id);
         info->projectDirectory = root;
         info->unreadableBlocks = unreadable;
+        if (format != 2) {
+            info->unreadableBlocks += ReadDeletedSubblocks(blockFolder, info->deletedBlocks);
+        }
     }
     return true;
 }

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <filesystem>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "s7project/block_image.h"
 #include "s7project/project_io.h"
@@ -22,7 +24,8 @@ struct ProjectInfo {
     std::string programName;  // NAME of the S7 program record, blanks trimmed; empty when not found
     std::filesystem::path projectDirectory;
     std::size_t unreadableBlocks = 0;  // records or files of blocks that were damaged and left out
-    std::string failure;               // why a read failed, for the operator
+    BlockList deletedBlocks;  // kept for blocks deleted in the PLC before the last backup; never restored
+    std::string failure;      // why a read failed, for the operator
 };
 
 // Creates or refreshes the project named by `projectFile` (an empty path means "NONAME.S7P") from the
@@ -34,6 +37,10 @@ bool WriteS7Project(const std::filesystem::path& projectFile, const BlockList& b
 // The same with every file operation going through `io`.
 bool WriteS7Project(const std::filesystem::path& projectFile, const BlockList& blocks,
                     ProjectFolders& folders, ProjectIo& io);
+
+// Offsets within the block's 36-byte trailer of the non-zero bytes a project has no field for: they read
+// back as zero (author, family, name, version and checksum are kept; system data blocks are kept whole).
+std::vector<std::size_t> TrailerBytesNotKept(std::span<const std::uint8_t> image);
 
 // Puts right what a killed write left beside the project (done by every write as well); false when a
 // leftover could not be removed.

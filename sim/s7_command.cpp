@@ -158,8 +158,10 @@ void AddS7Command(CLI::App& app, S7Command& c) {
     s7->add_flag("--fault-busy", c.busy, "refuse every request as busy");
     s7->add_flag("--adapter-e0330", c.adapterE0330, "MPI adapter answers the bus parameters with E=0330");
     s7->add_flag("-v,--verbose", c.verbose, "log every telegram on standard error");
-    s7->add_option("--set", c.bitPresets, "start with an operand bit set or cleared, e.g. M10.0=1");
-    s7->add_option("--set-string", c.stringPresets, "start with an S7 string, e.g. DB5.DBB0=A12");
+    s7->add_option("--set", c.bitPresets,
+                   "start with an operand bit set or cleared (again on SIGUSR1), e.g. M10.0=1");
+    s7->add_option("--set-string", c.stringPresets,
+                   "start with an S7 string (again on SIGUSR1), e.g. DB5.DBB0=A12");
     s7->add_flag("--fault-fragmented", c.fragmented, "refuse downloads for lack of memory until compressed");
 }
 
@@ -183,7 +185,14 @@ int RunS7Command(const S7Command& command) {
         log.Note(*presetError);
         return 2;
     }
-    Server server(plc, MakeTransportOptions(command));
+    TransportOptions transport = MakeTransportOptions(command);
+    // A PLC asks for service again: the presets are set once more, so a trigger can be raised at any time.
+    transport.onUser1 = [&command, &plc, &log] {
+        if (const auto presetError = ApplyPresets(command, plc)) {
+            log.Note(*presetError);
+        }
+    };
+    Server server(plc, std::move(transport));
     std::vector<std::string> lines;
     if (!server.Open(lines, &error)) {
         log.Note(error);

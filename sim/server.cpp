@@ -177,6 +177,9 @@ struct Server::Impl {
     void OnSignals() {
         for (platform::ProcessSignal signal : signals->TakePending()) {
             if (signal == platform::ProcessSignal::User1) {
+                if (options.onUser1) {
+                    options.onUser1();
+                }
                 Dump();
             } else {
                 stopping = true;

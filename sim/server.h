@@ -21,6 +21,8 @@ struct TransportOptions {
     std::optional<std::uint16_t> lanFramedPort;
     std::optional<std::filesystem::path> mpiPty;
     std::optional<std::filesystem::path> dumpDir;
+    // Called on SIGUSR1 before the dump (plcsim s7 sets its operand presets again there).
+    std::function<void()> onUser1;
 };
 
 class Server {
@@ -32,7 +34,8 @@ public:
 
     // Opens every requested transport and fills lines with one start-up line per transport.
     bool Open(std::vector<std::string>& lines, std::string* error);
-    // Serves until SIGINT or SIGTERM; writes the dump directory on SIGUSR1 and before returning.
+    // Serves until SIGINT or SIGTERM; on SIGUSR1 calls onUser1 and writes the dump directory, which it
+    // also writes before returning.
     // Returns the process exit status.
     int Run();
 

@@ -111,6 +111,9 @@ Bytes MakeImage(const DemoBlock& block) {
     fields.header.type = block.type;
     fields.header.number = block.number;
     fields.header.localDataLength = block.localData;
+    if (block.type == kFB && block.number == 10) {
+        fields.header.securityWord = 3;  // a know-how protected block
+    }
     fields.header.timestamp1 = Stamp(14610 + block.number % 200, 28800000u + block.number * 1000u);
     fields.header.timestamp2 = Stamp(14600 + block.number % 100, 28000000u + block.number * 500u);
     fields.code = Filled(block.codeLength, seed);

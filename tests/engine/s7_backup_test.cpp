@@ -5,6 +5,7 @@
 #include "app/engine_texts.h"
 #include "app/recording_front_end.h"
 #include "app/s7_backup.h"
+#include "s7project/block_image.h"
 #include "tests/engine/engine_test_support.h"
 
 namespace vaultra::app {
@@ -336,6 +337,30 @@ TEST_F(S7BackupTest, TriggeredBackupClearsTheRequestBitBeforeReleasing) {
     cleared.clear();
     ASSERT_EQ(Run(), 1);
     EXPECT_TRUE(cleared.empty());
+}
+
+// A restore rebuilds trailer bytes without a project field as zero: a block that has others is named.
+TEST_F(S7BackupTest, TrailerBytesTheProjectCannotKeepAreNamed) {
+    s7project::BlockImageFields fields;
+    fields.header.type = s7project::subblock::kFc;
+    fields.header.number = 3;
+    fields.code.assign(10, 1);
+    fields.trailer[24] = 0x11;  // version and checksum have fields
+    fields.trailer[27] = 0x42;
+    FakeBlock plain{5, 4, s7project::BuildBlockImage(fields)};
+    plain.image[7] = 4;
+    fields.trailer[25] = 1;
+    fields.trailer[30] = 9;
+    fake->blocks = {FakeBlock{5, 3, s7project::BuildBlockImage(fields)}, plain};
+    ASSERT_EQ(Run(), 1);
+    const auto texts = ui.StatusTexts();
+    const auto named = std::count_if(texts.begin(), texts.end(),
+                                     [](const std::string& t) { return t.find("Bausteinende") != t.npos; });
+    EXPECT_EQ(named, 1);
+    EXPECT_TRUE(ui.SawStatus(
+        "PLC: FC  00003: Bytes 25, 30 am Bausteinende hat das Projekt kein Feld, sie werden als 0 "
+        "zurückgeschrieben."));
+    EXPECT_EQ(texts.back(), "AG gesichert.");  // a note, not a failure
 }
 
 TEST(S7ProjectPath, StaysInsideTheBackupDirectory) {

@@ -50,6 +50,23 @@ TEST(InspectS7, ListsEveryBlockWithLengthsAndTimeStamps) {
     EXPECT_EQ(Inspect(dir / "L.S7P").status, 0);
 }
 
+TEST(InspectS7, BlocksDeletedInThePlcAreListedApart) {
+    TempDir dir;
+    const BlockImage fc = SampleBlock(subblock::kFc, 7, 10, 0, 0);
+    const BlockImage fb = SampleBlock(subblock::kFb, 8, 10, 0, 0);
+    ProjectFolders folders;
+    ASSERT_TRUE(WriteS7Project(dir / "L.S7P", BlockList{fc, fb}, folders));
+    ASSERT_TRUE(WriteS7Project(dir / "L.S7P", BlockList{fb}, folders));
+    const Listing l = Inspect(dir / "L.S7P");
+    EXPECT_EQ(l.status, 0) << l.err;
+    const auto apart = l.out.find(
+        "1 block\nDeleted in the PLC before the last backup (kept in the project, "
+        "never restored):\nFC            7");
+    EXPECT_NE(apart, std::string::npos) << l.out;
+    EXPECT_LT(l.out.find("FB            8"), apart);
+    EXPECT_NE(l.out.find("1 deleted block(s)\n"), std::string::npos);
+}
+
 TEST(InspectS7, MissingOrUnreadableProjectGivesStatusTwo) {
     TempDir dir;
     Listing l = Inspect(dir / "NOPE.S7P");

@@ -6,6 +6,7 @@
 #include "s7project/project_layout.h"
 #include "s7project/s7project.h"
 #include "s7project/system_data.h"
+#include "s7project/table_schema.h"
 #include "test_support.h"
 
 namespace vaultra::s7project {
@@ -17,13 +18,11 @@ using testing::SampleBlock;
 using testing::TempDir;
 using Bytes = std::vector<std::uint8_t>;
 
-// What the tables keep of a block: everything but version, attribute, language, security word and trailer.
+// What the tables keep of a block: everything but trailer bytes 25 and 28-35, which they have no field for.
 BlockImage AsStored(BlockImage image) {
-    image[block_field::kVersion] = 1;
-    image[block_field::kAttribute] = 1;
-    image[block_field::kLanguage] = 1;
-    std::fill_n(image.begin() + block_field::kSecurityWord, 4, 0);
-    std::fill(image.end() - kBlockTrailerLength, image.end(), 0);
+    const auto trailer = image.end() - kBlockTrailerLength;
+    trailer[25] = 0;
+    std::fill(trailer + 28, image.end(), 0);
     return image;
 }
 
@@ -94,10 +93,25 @@ TEST(ProjectRoundTrip, BlockRecordsHoldTheDocumentedValues) {
     EXPECT_EQ(ob.at("LOCDATALEN"), "    1");
     EXPECT_EQ(ob.at("TIMESTAMP1"), std::string("\x02\x1A\x33\x01\x00\x0D", 6));
     EXPECT_EQ(ob.at("PASSWORD"), "          0");
-    EXPECT_EQ(ob.at("USERNAME"), std::string(8, '\0'));
-    EXPECT_EQ(ob.at("CHECKSUM"), "    0");
+    // the trailer's author, family, name, version and checksum
+    const std::span<const std::uint8_t> trailer(blocks[0].end() - kBlockTrailerLength, blocks[0].end());
+    const auto name = [&trailer](std::size_t at) {
+        return std::string(trailer.begin() + at, trailer.begin() + at + 8);
+    };
+    EXPECT_EQ(ob.at("USERNAME"), name(0));
+    EXPECT_EQ(ob.at("BLOCKFNAME"), name(8));
+    EXPECT_EQ(ob.at("BLOCKNAME"), name(16));
+    EXPECT_EQ(ob.at("VERSION"), RightAligned(trailer[24], 3));
+    EXPECT_EQ(ob.at("CHECKSUM"), RightAligned(bytes::LoadBe16(trailer, 26), 5));
+    EXPECT_EQ(ob.at("RESERVED1"), "  0");
+    EXPECT_EQ(ob.at("CPUTYPE"), "          0");
     EXPECT_EQ(ob.at("MC5CODE"), "         1");
     EXPECT_EQ(subblk[1].at("BLKNUMMER"), "65535");
+    // header bytes 2-4 and the security word of the FB
+    EXPECT_EQ(subblk[1].at("AGRESERVED"), " 33");
+    EXPECT_EQ(subblk[1].at("ATTRIBUTE"), "  3");
+    EXPECT_EQ(subblk[1].at("BLKLANG"), "00005");
+    EXPECT_EQ(subblk[1].at("PASSWORD"), "   16909060");
     EXPECT_EQ(subblk[1].at("OBJECTID"), "          2");  // the SDB in between takes no object number
     const auto& db = subblk[3];
     EXPECT_EQ(db.at("SUBBLKTYP"), "00010");

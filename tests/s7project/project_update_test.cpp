@@ -3,6 +3,7 @@
 
 #include "s7project/dbase_table.h"
 #include "s7project/s7project.h"
+#include "s7project/table_schema.h"
 #include "test_support.h"
 
 namespace vaultra::s7project {
@@ -46,16 +47,25 @@ TEST(SecondBackup, RefreshesRecordsAndKeepsWhatTheProjectHolds) {
     EXPECT_EQ(counts[0].at("ANZFC"), "          0");
 
     const auto subblk = ReadRecords(Blocks(root) / "SUBBLK.DBF");
-    ASSERT_EQ(subblk.size(), 3U);
+    ASSERT_EQ(subblk.size(), 2U);
     EXPECT_EQ(subblk[0].at("OBJECTID"), "          1");  // OB 1 keeps its object number
     EXPECT_EQ(subblk[0].at("MC5LEN"), "        120");
-    EXPECT_EQ(subblk[1].at("BLKNUMMER"), "00002");       // the vanished FC stays
-    EXPECT_EQ(subblk[2].at("OBJECTID"), "          4");  // continues after baustein.id (3) and OB 1
+    EXPECT_EQ(subblk[1].at("OBJECTID"), "          4");  // continues after baustein.id (3) and OB 1
     EXPECT_GT(std::filesystem::file_size(Blocks(root) / "SUBBLK.DBT"), memoSize);
     const auto baustein = ReadRecords(Blocks(root) / "BAUSTEIN.DBF");
-    ASSERT_EQ(baustein.size(), 3U);
+    ASSERT_EQ(baustein.size(), 2U);
     EXPECT_EQ(baustein[0].at("ID"), "00000000001");
-    EXPECT_EQ(baustein[2].at("ID"), "00000000004");
+    EXPECT_EQ(baustein[1].at("ID"), "00000000004");
+    // the vanished FC stays in both tables, flagged deleted
+    for (const auto& [table, numberField] :
+         {std::pair{"SUBBLK.DBF", "BLKNUMMER"}, {"BAUSTEIN.DBF", "NUMMER"}}) {
+        CDBASEDatei t;
+        ASSERT_TRUE(t.OpenTable(Blocks(root) / table));
+        const auto deleted = t.DeletedRecords();
+        ASSERT_EQ(deleted.size(), 1U) << table;
+        EXPECT_EQ(deleted[0], 1U);
+        EXPECT_EQ(t.FieldOf(deleted[0], t.FieldIndexByName(numberField)), "00002") << table;
+    }
     EXPECT_EQ(ReadBytes(Blocks(root) / "baustein.id"), (Bytes{5, 0, 0, 0}));
 
     // SDB 0 keeps its file, SDB 1 its number, SDB 5 takes the next free number
@@ -70,10 +80,107 @@ TEST(SecondBackup, RefreshesRecordsAndKeepsWhatTheProjectHolds) {
 
     BlockList back;
     ASSERT_TRUE(ReadS7Project(root / "P.S7P", back, folders));
-    ASSERT_EQ(back.size(), 6U);
+    ASSERT_EQ(back.size(), 5U);  // three system data blocks, OB 1 and FB 3; not the deleted FC 2
     EXPECT_EQ(back[0], first[2]);
     EXPECT_EQ(back[1], second[2]);
     EXPECT_EQ(back[2], second[3]);
+}
+
+// A block deleted in the PLC stays in the project but never comes back from it as part of the program.
+TEST(DeletedBlocks, AreReadApartAndTakeTheirRecordAgainWhenTheyReturn) {
+    TempDir dir;
+    const BlockImage fc = SampleBlock(subblock::kFc, 2, 50, 0, 6);
+    const BlockImage ob = SampleBlock(subblock::kOb, 1, 30, 0, 0);
+    const BlockImage db = SampleBlock(subblock::kDb, 3, 8, 4, 0);
+    ProjectFolders folders;
+    ASSERT_TRUE(WriteS7Project(dir / "P.S7P", BlockList{ob, fc, db}, folders));
+    ASSERT_TRUE(WriteS7Project(dir / "P.S7P", BlockList{ob, db}, folders));
+    BlockList back;
+    ProjectInfo info;
+    ASSERT_TRUE(ReadS7Project(dir / "P" / "P.S7P", back, folders, &info));
+    ASSERT_EQ(back.size(), 2U);
+    EXPECT_EQ(ReadBlockHeader(back[0])->type, subblock::kOb);
+    EXPECT_EQ(ReadBlockHeader(back[1])->type, subblock::kDb);
+    ASSERT_EQ(info.deletedBlocks.size(), 1U);
+    EXPECT_EQ(Bytes(info.deletedBlocks[0].begin(), info.deletedBlocks[0].end() - 36),
+              Bytes(fc.begin(), fc.end() - 36));
+    EXPECT_EQ(info.unreadableBlocks, 0U);
+
+    // back in the PLC: the deleted record is live again with its object number, no record is added
+    ASSERT_TRUE(WriteS7Project(dir / "P.S7P", BlockList{ob, fc, db}, folders));
+    const auto subblk = ReadRecords(Blocks(dir / "P") / "SUBBLK.DBF");
+    ASSERT_EQ(subblk.size(), 3U);
+    EXPECT_EQ(subblk[1].at("SUBBLKTYP"), "00012");
+    EXPECT_EQ(subblk[1].at("OBJECTID"), "          2");
+    CDBASEDatei t;
+    ASSERT_TRUE(t.OpenTable(Blocks(dir / "P") / "SUBBLK.DBF"));
+    EXPECT_EQ(t.RecordCount(), 3U);
+    EXPECT_TRUE(t.DeletedRecords().empty());
+    back.clear();
+    ProjectInfo again;
+    ASSERT_TRUE(ReadS7Project(dir / "P" / "P.S7P", back, folders, &again));
+    EXPECT_EQ(back.size(), 3U);
+    EXPECT_TRUE(again.deletedBlocks.empty());
+}
+
+// Records written before the trailer had fields: the constant values they hold read back as the header
+// bytes 1, 1, 1, no security word, empty names, version 0.1 (1) and checksum 0; blank fields of another
+// writer fall back to the header's 1 and a zero trailer.
+TEST(EarlierProject, RecordsWithoutTrailerValuesReadAsTheyDid) {
+    TempDir dir;
+    BlockImage fb = SampleBlock(subblock::kFb, 5, 20, 4, 6);
+    fb[block_field::kLanguage] = 7;
+    fb[block_field::kSecurityWord + 3] = 3;
+    ProjectFolders folders;
+    ASSERT_TRUE(WriteS7Project(dir / "P.S7P", BlockList{fb}, folders));
+    const auto rewrite = [&](const FieldValues& values) {
+        CDBASEDatei t;
+        ASSERT_TRUE(t.OpenTable(Blocks(dir / "P") / "SUBBLK.DBF"));
+        ASSERT_TRUE(t.SelectRecord(0));
+        ASSERT_TRUE(WriteFieldsByName(t, values));
+        ASSERT_TRUE(t.CloseTable());
+    };
+    const auto readBack = [&] {
+        BlockList back;
+        EXPECT_TRUE(ReadS7Project(dir / "P" / "P.S7P", back, folders));
+        return back.size() == 1 ? back[0] : BlockImage{};
+    };
+    rewrite({{"BLKLANG", "00001"},
+             {"ATTRIBUTE", "  1"},
+             {"AGRESERVED", "  1"},
+             {"PASSWORD", "          0"},
+             {"USERNAME", ZeroBytes(8)},
+             {"BLOCKFNAME", ZeroBytes(8)},
+             {"BLOCKNAME", ZeroBytes(8)},
+             {"VERSION", "  1"},
+             {"CHECKSUM", "    0"}});
+    BlockImage expected = fb;
+    std::fill_n(expected.begin() + block_field::kVersion, 3, 1);
+    std::fill_n(expected.begin() + block_field::kSecurityWord, 4, 0);
+    std::fill(expected.end() - 36, expected.end(), 0);
+    expected[expected.size() - 36 + 24] = 1;
+    EXPECT_EQ(readBack(), expected);
+
+    rewrite({{"BLKLANG", "     "}, {"ATTRIBUTE", "   "}, {"AGRESERVED", "999"}, {"VERSION", "   "}});
+    expected[expected.size() - 36 + 24] = 0;
+    EXPECT_EQ(readBack(), expected);
+}
+
+TEST(EarlierProject, TrailerBytesWithoutAFieldAreNamed) {
+    BlockImage image = SampleBlock(subblock::kOb, 1, 10, 0, 0);
+    const auto trailer = image.end() - 36;
+    std::fill(trailer + 24, image.end(), 0);
+    EXPECT_TRUE(TrailerBytesNotKept(image).empty());
+    trailer[24] = 0x11;
+    trailer[26] = 0xAB;
+    trailer[27] = 0xCD;
+    EXPECT_TRUE(TrailerBytesNotKept(image).empty());  // version and checksum have fields
+    trailer[25] = 1;
+    trailer[35] = 2;
+    EXPECT_EQ(TrailerBytesNotKept(image), (std::vector<std::size_t>{25, 35}));
+    EXPECT_TRUE(TrailerBytesNotKept(Bytes(image.begin(), image.begin() + 40)).empty());
+    image[block_field::kType] = subblock::kSdb;
+    EXPECT_TRUE(TrailerBytesNotKept(image).empty());
 }
 
 TEST(ProjectPlace, EmptyNameMakesNoname) {
@@ -97,7 +204,7 @@ TEST(ProjectPlace, ProjectFileInsideAnExistingProjectRefreshesIt) {
         WriteS7Project(dir / "X" / "X.S7P", BlockList{SampleBlock(subblock::kFc, 9, 4, 0, 0)}, folders));
     EXPECT_FALSE(std::filesystem::exists(dir / "X" / "X"));
     EXPECT_TRUE(std::filesystem::exists(dir / "X" / "X.S7P"));
-    EXPECT_EQ(ReadRecords(Blocks(dir / "X") / "SUBBLK.DBF").size(), 2U);
+    EXPECT_EQ(ReadRecords(Blocks(dir / "X") / "SUBBLK.DBF").size(), 1U);  // OB 1 is gone from the PLC
 }
 
 TEST(ProjectPlace, ExtensionMatchedInAnyCaseAndPathKept) {
