@@ -74,6 +74,7 @@ private:
     bool RunEntries(const std::vector<CElement*>& entries, bool restore = false);
     std::vector<CElement*> Chosen(const std::vector<std::size_t>& indexes) const;
     int RunMissing(CElement& e, const char* text);
+    int RestoreS7(CElement& e, RunOutcome& outcome);
 
     Station& station_;
     FrontEnd& ui_;
