@@ -3,6 +3,9 @@
 #include <cstdio>
 
 #include "app/engine_texts.h"
+#include "app/scan.h"
+#include "app/text_catalogue.h"
+#include "platform/clock.h"
 #include "platform/dynlib.h"
 
 namespace vaultra::app {
@@ -24,6 +27,17 @@ constexpr int32_t kS7TimeOut = 81;
 constexpr int32_t kS7Repeat = 3;
 constexpr int32_t kS7Flags = 0;
 constexpr uint8_t kS7BusSpeed = 2;
+
+// Settings every S5 connect gives the driver: 7 ms block pause, 1091 ticks (about 60 s) time-out, three
+// repeats, flag word 2.
+constexpr int32_t kS5BlockPause = 7;
+constexpr int32_t kS5TimeOut = 1091;
+constexpr int32_t kS5Repeat = 3;
+constexpr int32_t kS5Flags = 2;
+// Slices of the quiet time after an S5 close, between which a quit request is noticed.
+constexpr uint32_t kS5QuietSliceMs = 50;
+constexpr const char* kH1Unavailable =
+    "%s: Die Schnittstelle S5 H1-Bus ist in dieser Station nicht verfügbar.";
 
 // NewMPILanCom arguments: receive, send and connect time-outs in milliseconds.
 constexpr int32_t kLanReceiveMs = 2000;
@@ -79,6 +93,14 @@ void* QrfTable::Get(std::string_view name) const {
         }
     }
     return nullptr;
+}
+
+void QrfTable::Set(std::string_view name, void* function) {
+    for (std::size_t i = 0; i < kQrfExportNames.size(); ++i) {
+        if (kQrfExportNames[i] == name) {
+            slots[i] = function;
+        }
+    }
 }
 
 DriverBinding::DriverBinding(Station& station, FrontEnd& ui)
@@ -147,6 +169,84 @@ int DriverBinding::ConnectS7(CElement& e) {
     return s7_.Init(&record, 0);
 }
 
+int DriverBinding::ConnectS5(CElement& e) {
+    connectProblem_.clear();
+    const InterfaceKind kind = InterfaceOf(e);
+    const auto* library = BindLibrary(e, LibraryFileName(kind));
+    if (library == nullptr) {
+        s5_.Clear();
+        return 0;
+    }
+    s5_.Resolve(*library);
+    if (afterS5Bind) {
+        afterS5Bind(s5_);
+    }
+    if (!AwaitS5Quiet()) {
+        return 0;
+    }
+    // The record is shared with S7 connections, whose MPI address would read as a PG-bus station here: an
+    // S5 connection starts from a zeroed record on the direct line.
+    ConnectionRecord& record = station_.record;
+    const uint16_t port = record.port;
+    record = ConnectionRecord{};
+    record.port = port;
+    s5_.SetBlockPause(kS5BlockPause);
+    s5_.SetTimeOut(kS5TimeOut);
+    s5_.SetRepeat(kS5Repeat);
+    s5_.SetFlags(kS5Flags);
+    if (kind == InterfaceKind::S5H1) {
+        return OpenH1Path(e) ? s5_.Init(&record, 0) : 0;
+    }
+    if (kind == InterfaceKind::S5Lan) {
+        record.port = LanPortSetup(record.port, e);
+    } else {
+        station_.ApplyComPort();
+    }
+    return s5_.Init(&record, 0);
+}
+
+bool DriverBinding::OpenH1Path(CElement& e) {
+    if (!s5_.HasH1Path()) {
+        connectProblem_ = Format(Tr(kH1Unavailable), e.name.c_str());
+        ui_.StatusText(connectProblem_);
+        return false;
+    }
+    ConnectionRecord* record = &station_.record;
+    const char* password = e.password.empty() ? nullptr : e.password.c_str();
+    return s5_.Call<S5PathFn>(S5Slot::InitForPath, record) != 0 &&
+           s5_.Call<S5ConnectH1CPFn>(S5Slot::ConnectH1CP, record, e.address.data(), password) != 0 &&
+           s5_.Call<S5ConnectS5OnH1CPFn>(S5Slot::ConnectS5OnH1CP, record, 0) != 0;
+}
+
+int DriverBinding::CloseS5(CElement& e) {
+    ConnectionRecord* record = &station_.record;
+    if (InterfaceOf(e) == InterfaceKind::S5H1 && s5_.HasH1Path()) {
+        s5_.Call<S5PathFn>(S5Slot::DeleteS5OnH1Path, record);
+        s5_.Call<S5PathFn>(S5Slot::DeleteCPPath, record);
+    }
+    const int result = s5_.Exit(record, 0);
+    lastS5CloseMs_ = platform::MonotonicMs();
+    AwaitS5Quiet();
+    return result;
+}
+
+bool DriverBinding::AwaitS5Quiet() {
+    if (!lastS5CloseMs_) {
+        return true;
+    }
+    for (;;) {
+        const uint64_t passed = platform::MonotonicMs() - *lastS5CloseMs_;
+        if (passed >= s5CloseWaitMs) {
+            return true;
+        }
+        if (ui_.PollAbort() == AbortRequest::Quit) {
+            return false;
+        }
+        const uint64_t left = s5CloseWaitMs - passed;
+        platform::SleepMilliseconds(static_cast<uint32_t>(left < kS5QuietSliceMs ? left : kS5QuietSliceMs));
+    }
+}
+
 uint16_t DriverBinding::LanPortSetup(uint16_t oldPort, const CElement& e) {
     const InterfaceKind kind = InterfaceOf(e);
     const int16_t linkKind = kind == InterfaceKind::S7Rfc1006 ? 3 : kind == InterfaceKind::S7Lan ? 2 : 1;
@@ -154,8 +254,13 @@ uint16_t DriverBinding::LanPortSetup(uint16_t oldPort, const CElement& e) {
     std::snprintf(target, sizeof target, "%d.%d.%d.%d", e.address[0], e.address[1], e.address[2],
                   e.address[3]);
     const int adapter = networkCard_.IndexOf(station_.settings.adapterName);
-    const int32_t port = s7_.NewMPILanCom(target, kLanReceiveMs, kLanSendMs, kLanConnectMs, linkKind,
-                                          networkCard_.IpAddress(adapter), networkCard_.SubnetMask(adapter));
+    // The registration goes to the library of the entry's family, bound just before.
+    const auto registerLan = IsS7Interface(kind) ? s7_.Get<Tarn7NewMPILanComFn>(S7Slot::NewMPILanCom)
+                                                 : s5_.Get<Tarn5NewMPILanComFn>(S5Slot::NewMPILanCom);
+    const int32_t port = registerLan == nullptr
+                             ? 0
+                             : registerLan(target, kLanReceiveMs, kLanSendMs, kLanConnectMs, linkKind,
+                                           networkCard_.IpAddress(adapter), networkCard_.SubnetMask(adapter));
     return port > 0 && port <= 0xFFFF ? static_cast<uint16_t>(port) : oldPort;
 }
 

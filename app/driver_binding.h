@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,9 @@
 
 #include "app/element.h"
 #include "app/front_end.h"
+#include "app/function_table.h"
 #include "app/network_card.h"
+#include "app/s5_table.h"
 #include "app/station.h"
 
 namespace vaultra::platform {
@@ -78,20 +81,10 @@ inline constexpr int kS7SlotCount = static_cast<int>(S7Slot::Count);
 // except S7DoPassword and NewMPILanCom, which every library exports under that name.
 std::string S7ExportName(S7Slot slot, bool rfcLibrary);
 
-// The S7 function table: one address per slot, null where the bound library lacks the export. A call
-// through an empty slot fails (result 0) instead of jumping nowhere.
-class S7Table {
+// The S7 function table, null where the bound library lacks the export.
+class S7Table : public FunctionTable<S7Slot, kS7SlotCount> {
 public:
     void Resolve(const platform::DynamicLibrary& library, bool rfcLibrary);
-    void Clear() { slots_.fill(nullptr); }
-    bool Has(S7Slot slot) const { return slots_[Index(slot)] != nullptr; }
-    // For tests and callers that provide their own implementation of a slot.
-    void Set(S7Slot slot, void* function) { slots_[Index(slot)] = function; }
-
-    template <typename Fn>
-    Fn Get(S7Slot slot) const {
-        return reinterpret_cast<Fn>(slots_[Index(slot)]);
-    }
 
     int32_t Init(ConnectionRecord* r, int32_t mode) const { return Call<Tarn7InitFn>(S7Slot::Init, r, mode); }
     int32_t Exit(ConnectionRecord* r, int32_t mode) const { return Call<Tarn7ExitFn>(S7Slot::Exit, r, mode); }
@@ -115,16 +108,6 @@ public:
         return Call<Tarn7NewMPILanComFn>(S7Slot::NewMPILanCom, address, receiveMs, sendMs, connectMs, kind,
                                          localAddress, netMask);
     }
-
-    template <typename Fn, typename... Args>
-    int32_t Call(S7Slot slot, Args... args) const {
-        const Fn fn = Get<Fn>(slot);
-        return fn != nullptr ? fn(args...) : 0;
-    }
-
-private:
-    static std::size_t Index(S7Slot slot) { return static_cast<std::size_t>(slot); }
-    std::array<void*, kS7SlotCount> slots_{};
 };
 
 // The S5 program file library's exports, resolved by name.
@@ -134,6 +117,8 @@ inline constexpr std::array<std::string_view, 12> kQrfExportNames = {
 struct QrfTable {
     std::array<void*, kQrfExportNames.size()> slots{};
     void* Get(std::string_view name) const;
+    // For tests that replace an export.
+    void Set(std::string_view name, void* function);
 };
 
 // The program-wide binding state: the function tables, where libraries are looked for, and the adapter
@@ -152,6 +137,14 @@ public:
     // Binds the entry's S7 library, sets up the LAN endpoint, configures the driver, fills the record's
     // address fields and opens the connection. 1 when open; close it with S7().Exit(record, 0).
     int ConnectS7(CElement& e);
+    // Binds the entry's S5 library, configures the driver, sets up the LAN endpoint and opens the
+    // connection: the result of S5Init (nonzero when open). "S5 H1-Bus" needs the path operations; without
+    // them it fails with a status text and none of them is called. Close it with CloseS5.
+    int ConnectS5(CElement& e);
+    // Closes an S5 connection (the H1 path first) and keeps the line quiet for s5CloseWaitMs, so that the
+    // next S5 connect never follows a close earlier than that; a quit request ends the wait early.
+    // Returns S5Exit's result.
+    int CloseS5(CElement& e);
     // The link port for a LAN interface: a new port from NewMPILanCom, or oldPort when it fails.
     uint16_t LanPortSetup(uint16_t oldPort, const CElement& e);
     // Binds the S5 program file library for the entry; 1 when bound.
@@ -159,21 +152,40 @@ public:
 
     const S7Table& S7() const { return s7_; }
     S7Table& S7() { return s7_; }
+    const S5Table& S5() const { return s5_; }
+    S5Table& S5() { return s5_; }
     const QrfTable& Qrf() const { return qrf_; }
+    QrfTable& Qrf() { return qrf_; }
     ConnectionRecord& Record() { return station_.record; }
     CNetworkCard& NetworkCard() { return networkCard_; }
 
     // Called after every S7 library has been bound, before its first call: lets a trace or a test wrap
     // functions of the table.
     std::function<void(S7Table&)> afterS7Bind;
+    // The same for every S5 library.
+    std::function<void(S5Table&)> afterS5Bind;
+
+    // Why the last connect failed when the driver cannot say (an interface this station cannot reach);
+    // empty otherwise.
+    const std::string& ConnectProblem() const { return connectProblem_; }
+
+    // PLCs need the line quiet for 5 s after an S5 close; tests shorten it.
+    uint32_t s5CloseWaitMs = 5000;
 
 private:
+    bool OpenH1Path(CElement& e);
+    // Waits until s5CloseWaitMs have passed since the last S5 close; false when a quit request ended it.
+    bool AwaitS5Quiet();
+
     Station& station_;
     FrontEnd& ui_;
     std::vector<std::filesystem::path> directories_;
     CNetworkCard networkCard_;
     S7Table s7_;
+    S5Table s5_;
     QrfTable qrf_;
+    std::string connectProblem_;
+    std::optional<uint64_t> lastS5CloseMs_;
 };
 
 }  // namespace vaultra::app

@@ -45,6 +45,20 @@ inline constexpr const char* kProjectNotReadable = "%s: Projekt %s kann nicht ge
 inline constexpr const char* kBlockRefused = "%s: %-3.3s %05d von der Steuerung nicht angenommen.";
 inline constexpr const char* kUnknownBlockType = "%s: Baustein unbekannten Typs %u übergangen.";
 
+// The S5 backup and restore (block numbers have three digits).
+inline constexpr const char* kS5ReadBlock = "%s: %-3.3s %03d lesen";
+inline constexpr const char* kS5WriteBlock = "%s: %-3.3s %03d übertragen";
+inline constexpr const char* kBlockNotWritable = "Baustein nicht in die ausgewählte Datei schreibbar.";
+inline constexpr const char* kFileNotOpened = "Datei konnte nicht geöffnet/erstellt werden.";
+inline constexpr const char* kFileDirectoryUnreadable = "Buchhalter der Datei nicht lesbar !";
+inline constexpr const char* kBlockDataUnreadable = "Konnte Bausteindaten nicht aus Datei lesen";
+inline constexpr const char* kS5BlockLength =
+    "%s: %-3.3s %03d: Längenangabe des Bausteins passt nicht in die Programmdatei.";
+inline constexpr const char* kProgramFileNotWritten = "%s: Programmdatei %s konnte nicht geschrieben werden.";
+inline constexpr const char* kProgramFileNotReadable = "%s: Programmdatei %s kann nicht gelesen werden.";
+inline constexpr const char* kS5BlockRefused = "%s: %-3.3s %03d von der Steuerung nicht angenommen.";
+inline constexpr const char* kS5BlocksNotWritten = "%s: %zu Bausteine nicht in AG übertragen: %s";
+
 // The PLC trigger.
 inline constexpr const char* kCheckTrigger = "%s: Trigger prüfen";
 

@@ -12,6 +12,13 @@ void MarkSucceeded(CElement& e) {
     e.Set(flag::kLastSucceeded, true);
 }
 
+int Succeed(FrontEnd& ui, CElement& e, const std::string& text) {
+    ui.SetProgress(100);
+    MarkSucceeded(e);
+    ui.StatusText(text);
+    return 1;
+}
+
 std::string Printable(const std::string& text) {
     std::string out = text.substr(0, 64);
     for (char& c : out) {

@@ -15,8 +15,6 @@ namespace vaultra::app {
 namespace {
 
 constexpr const char* kClockFormat = "%d.%m.%Y %H:%M:%S";
-constexpr const char* kS5Unavailable = "%s: S5-Sicherung ist in dieser Station nicht verfügbar.";
-constexpr const char* kS5RestoreUnavailable = "%s: S5-Rücksicherung ist in dieser Station nicht verfügbar.";
 
 // Holds the station's busy flag for one pass or command.
 class BusyScope {
@@ -42,20 +40,13 @@ Engine::Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& 
       clock_(clock),
       s7Backup_(drivers, station, ui),
       s7Restore_(drivers, station, ui),
+      s5Backup_(drivers, station, ui),
+      s5Restore_(drivers, station, ui),
       trigger_(drivers, station, ui, s7Backup_, s7Restore_),
       commands_(drivers, station, ui) {
     s7Backup_.writeOperandBit = [&drivers](ConnectionRecord& record, const std::string& operand, int value) {
         return WriteOperandBit(drivers.S7(), record, operand, value);
     };
-}
-
-int Engine::RunMissing(CElement& e, const char* text) {
-    char line[256];
-    std::snprintf(line, sizeof line, Tr(text), e.name.c_str());
-    ui_.StatusText(line);
-    e.Set(flag::kLastFailed, true);
-    e.Set(flag::kLastSucceeded, false);
-    return 0;
 }
 
 int Engine::BackupEntry(CElement& e) {
@@ -71,8 +62,8 @@ int Engine::BackupEntry(CElement& e) {
     } else if (backupS5) {
         result = backupS5(e);
     } else {
-        result = RunMissing(e, kS5Unavailable);
-        outcome.failure = Tr("S5-Sicherung ist in dieser Station nicht verf\xC3\xBCgbar");
+        result = s5Backup_.Run(e);
+        outcome = s5Backup_.LastOutcome();
     }
     outcome.succeeded = result != 0;
     ui_.RunEnded(e, outcome);
@@ -119,7 +110,10 @@ int Engine::RestoreEntry(CElement& e) {
     if (IsS7Entry(e)) {
         result = RestoreS7(e, outcome);
     } else {
-        result = restoreS5 ? restoreS5(e) : RunMissing(e, kS5RestoreUnavailable);
+        result = restoreS5 ? restoreS5(e) : s5Restore_.Run(e);
+        if (!restoreS5) {
+            outcome.refused = s5Restore_.RefusedBlocks();
+        }
     }
     outcome.succeeded = result != 0;
     ui_.RunEnded(e, outcome);

@@ -11,6 +11,8 @@
 #include "app/front_end.h"
 #include "app/plc_commands.h"
 #include "app/plc_trigger.h"
+#include "app/s5_backup.h"
+#include "app/s5_restore.h"
 #include "app/s7_backup.h"
 #include "app/s7_restore.h"
 #include "app/station.h"
@@ -57,23 +59,24 @@ public:
 
     S7Backup& S7Procedure() { return s7Backup_; }
     S7Restore& S7RestoreProcedure() { return s7Restore_; }
+    S5Backup& S5Procedure() { return s5Backup_; }
+    S5Restore& S5RestoreProcedure() { return s5Restore_; }
     // Start, stop and clear of the marked entries' PLCs.
     PlcCommands& Commands() { return commands_; }
 
-    // Replaceable procedures. backupS7 defaults to the S7 backup with the entry's own file. Without an S5
-    // backup installed, such entries fail with a status text.
+    // Replaceable procedures. backupS7 defaults to the S7 backup with the entry's own file, backupS5 to
+    // the S5 backup.
     Procedure backupS7;
     Procedure backupS5;
     Procedure checkTrigger;
-    // restoreS7 defaults to the S7 restore; trigger entries are polled by the PLC trigger unless
-    // checkTrigger is installed.
+    // restoreS7 and restoreS5 default to the restores of the families; trigger entries are polled by the PLC
+    // trigger unless checkTrigger is installed.
     Procedure restoreS7;
     Procedure restoreS5;
 
 private:
     bool RunEntries(const std::vector<CElement*>& entries, bool restore = false);
     std::vector<CElement*> Chosen(const std::vector<std::size_t>& indexes) const;
-    int RunMissing(CElement& e, const char* text);
     int RestoreS7(CElement& e, RunOutcome& outcome);
 
     Station& station_;
@@ -81,6 +84,8 @@ private:
     WallClock& clock_;
     S7Backup s7Backup_;
     S7Restore s7Restore_;
+    S5Backup s5Backup_;
+    S5Restore s5Restore_;
     PlcTrigger trigger_;
     PlcCommands commands_;
 };

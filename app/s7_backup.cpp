@@ -273,11 +273,8 @@ int BackupRun::Execute(const std::string& fileSuffix, const S7Backup& procedure)
         return Fail({});
     }
     blocks_.clear();
-    ui_.SetProgress(100);
-    MarkSucceeded(e_);
     outcome_.succeeded = true;
-    ui_.StatusText(Tr(texts::kPlcSaved));
-    return 1;
+    return Succeed(ui_, e_, Tr(texts::kPlcSaved));
 }
 
 }  // namespace

@@ -143,15 +143,21 @@ VAULTRA_STATIC_ASSERT(sizeof(S5InterruptRecord) == 40, "S5InterruptRecord size")
 #define TARN5_DECLARE_FN_TYPE(name, params) typedef int32_t(*Tarn5##name##Fn) params;
 #define TARN5_DECLARE(name, params) VAULTRA_API int32_t name params;
 TARN5_FUNCTIONS(TARN5_DECLARE_FN_TYPE)
+/* A caller that binds by name and also includes tarn7.h (whose libTARN7RFC.so prototypes carry the same
+ * S5 names) defines VAULTRA_TARN5_TYPES_ONLY and gets the pointer types without the prototypes. */
+#ifndef VAULTRA_TARN5_TYPES_ONLY
 TARN5_FUNCTIONS(TARN5_DECLARE)
+#endif
 #undef TARN5_DECLARE_FN_TYPE
 #undef TARN5_DECLARE
 
 /* The two exports that do not return a result. */
 typedef void (*Tarn5S5FlushComFn)(ConnectionRecord* record);
 typedef void* (*Tarn5ComGetHandleFn)(uint16_t port);
+#ifndef VAULTRA_TARN5_TYPES_ONLY
 VAULTRA_API void S5FlushCom(ConnectionRecord* record);
 VAULTRA_API void* ComGetHandle(uint16_t port);
+#endif
 
 #ifdef __cplusplus
 }

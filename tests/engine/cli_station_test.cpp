@@ -176,5 +176,48 @@ TEST_F(CliStation, SerialEntryAfterNetworkEntriesConnectsOnTheConfiguredComPort)
     }
 }
 
+TEST_F(CliStation, S5EntryIsBackedUpIntoAProgramFileRestoredAndASignalEndsTheQuietTime) {
+    std::string error;
+    sim = PlcsimProcess::Start({"s5", "--demo", "--lan-raw-port", "0"}, &error);
+    ASSERT_TRUE(sim) << error;
+    setenv("VAULTRA_LAN_RAW_PORT", std::to_string(*sim->LanRawPort()).c_str(), 1);
+    ASSERT_EQ(Cli({"add", set, "--name", "PRESSE5", "--interface", "S5-LAN", "--address", "127.0.0.1",
+                   "--file", "PRESSE5.QRF", "--interval", "every", "--every", "0:00"})
+                  .status,
+              0);
+    const fs::path file = dir.path() / "backups" / "PRESSE5.QRF";
+
+    const Result backup = Cli({"backup", set});
+    EXPECT_EQ(backup.status, 0);
+    ASSERT_FALSE(backup.lines.empty());
+    EXPECT_TRUE(backup.lines.back().starts_with("0 PRESSE5: gesichert, ")) << backup.lines.back();
+    EXPECT_TRUE(backup.lines.back().ends_with(file.string())) << backup.lines.back();
+    EXPECT_EQ(Cli({"inspect", file.string()}).status, 0);
+
+    // SIGINT during a run (the backup aborted, or already in the quiet time after the close) ends the
+    // station without waiting out the quiet time.
+    std::chrono::steady_clock::time_point signalledAt;
+    bool signalled = false;
+    const Result run = Cli({"run", set}, [&](platform::Subprocess& child, const std::string& line) {
+        if (!signalled && line.ends_with("] PRESSE5: AG initialisieren...")) {
+            signalledAt = std::chrono::steady_clock::now();
+            signalled = child.Signal(platform::ProcessSignal::Interrupt);
+        }
+    });
+    ASSERT_TRUE(signalled);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - signalledAt, 4s);
+
+    // Restore into a cleared PLC.
+    sim.reset();
+    sim = PlcsimProcess::Start({"s5", "--lan-raw-port", "0"}, &error);
+    ASSERT_TRUE(sim) << error;
+    setenv("VAULTRA_LAN_RAW_PORT", std::to_string(*sim->LanRawPort()).c_str(), 1);
+    ASSERT_EQ(Cli({"config", set, "--no-write-back", "0"}).status, 0);
+    const Result restore = Cli({"restore", set, "0", "--yes"});
+    EXPECT_EQ(restore.status, 0);
+    EXPECT_TRUE(Has(restore, "] korrekt in AG geschrieben")) << ::testing::PrintToString(restore.lines);
+}
+
 }  // namespace
 }  // namespace vaultra::cli

@@ -138,14 +138,15 @@ TEST_F(RunLoopTest, QuitRequestStopsThePassAfterTheCurrentRun) {
     EXPECT_EQ(runs.size(), 1u);
 }
 
-TEST_F(RunLoopTest, EscapeBeforeTheRunIsForgottenAndS5EntriesWithoutProcedureFail) {
+TEST_F(RunLoopTest, EscapeBeforeTheRunIsForgottenAndS5EntriesWithoutTheirLibraryFail) {
     CElement& s5 = Add("S5", IntervalKind::Every, 0, 30);
     s5.flags = static_cast<uint16_t>((s5.flags & ~flag::kInterfaceMask) | flag::kS5Lan);
     engine.TimerTick();
     EXPECT_TRUE(runs.empty());
     EXPECT_EQ(ui.forgetCount, 1);
     EXPECT_TRUE(s5.Has(flag::kLastFailed));
-    EXPECT_EQ(ui.StatusTexts().back(), "S5: S5-Sicherung ist in dieser Station nicht verfügbar.");
+    EXPECT_EQ(ui.Messages(), std::vector<std::string>{"libTARN5IP.so nicht gefunden!"});
+    EXPECT_EQ(ui.StatusTexts().back(), "AG nicht ansprechbar.");
     EXPECT_EQ(s5.nextBackup, static_cast<uint32_t>(At(8, 10)));
 }
 
