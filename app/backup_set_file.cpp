@@ -180,10 +180,10 @@ private:
         const auto value = parse(*field);
         if (!value) {
             char message[200];
-            std::snprintf(
-                message, sizeof message,
-                "Ung\xC3\xBCltiger Wert \"%.40s\" im Feld %zu des Sicherungssatzes; er wird als 0 gelesen.",
-                std::string(*field).c_str(), fields_.FieldNumber());
+            std::snprintf(message, sizeof message,
+                          Tr("Ung\xC3\xBCltiger Wert \"%.40s\" im Feld %zu des Sicherungssatzes; er wird als "
+                             "0 gelesen."),
+                          std::string(*field).c_str(), fields_.FieldNumber());
             report_.warnings.emplace_back(message);
             return {};
         }
@@ -263,10 +263,10 @@ LoadReport DecodeBackupSet(std::string_view bytes, StationSettings& settings, En
         report.entriesDropped = true;
         char message[200];
         std::snprintf(message, sizeof message,
-                      "Der Sicherungssatz nennt %u Eintr\xC3\xA4ge (h\xC3\xB6"
-                      "chstens 1023); er wird ohne "
-                      "Eintr\xC3\xA4ge ge\xC3\xB6"
-                      "ffnet.",
+                      Tr("Der Sicherungssatz nennt %u Eintr\xC3\xA4ge (h\xC3\xB6"
+                         "chstens 1023); er wird ohne "
+                         "Eintr\xC3\xA4ge ge\xC3\xB6"
+                         "ffnet."),
                       report.announcedEntries);
         report.warnings.emplace_back(message);
         return report;

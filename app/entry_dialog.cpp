@@ -6,6 +6,7 @@
 #include "app/block_list.h"
 #include "app/operand.h"
 #include "app/schedule.h"
+#include "app/text_catalogue.h"
 #include "platform/cp1252.h"
 
 namespace vaultra::app {
@@ -283,14 +284,14 @@ void ApplyEntryDialog(const EntryDialogValues& v, CElement& e, int64_t now) {
 
 std::string IntegerRangeMessage(int64_t low, int64_t high) {
     char buffer[96];
-    std::snprintf(buffer, sizeof buffer, "Geben Sie eine ganze Zahl zwischen %lld und %lld ein.",
+    std::snprintf(buffer, sizeof buffer, Tr("Geben Sie eine ganze Zahl zwischen %lld und %lld ein."),
                   static_cast<long long>(low), static_cast<long long>(high));
     return buffer;
 }
 
 std::string TextLengthMessage(size_t max_characters) {
     char buffer[96];
-    std::snprintf(buffer, sizeof buffer, "Geben Sie nicht mehr als %zu Zeichen ein.", max_characters);
+    std::snprintf(buffer, sizeof buffer, Tr("Geben Sie nicht mehr als %zu Zeichen ein."), max_characters);
     return buffer;
 }
 
@@ -301,7 +302,10 @@ std::string UnstorableCharacterMessage(std::string_view character) {
         std::snprintf(code, sizeof code, "0x%02X", static_cast<unsigned char>(shown[0]));
         shown = code;
     }
-    return "Das Zeichen \"" + shown + "\" kann im Sicherungssatz nicht gespeichert werden!";
+    char buffer[160];
+    std::snprintf(buffer, sizeof buffer,
+                  Tr("Das Zeichen \"%s\" kann im Sicherungssatz nicht gespeichert werden!"), shown.c_str());
+    return buffer;
 }
 
 }  // namespace vaultra::app

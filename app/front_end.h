@@ -5,18 +5,28 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace vaultra::app {
 
 class CElement;
 
+// What a run of an entry did to its PLC.
+enum class RunKind { Backup, Restore, Start, Stop, Clear };
+
 // What one run of an entry did, for a front end's result line.
 struct RunOutcome {
+    RunKind kind = RunKind::Backup;
     bool succeeded = false;
     std::size_t blocks = 0;   // blocks stored
     std::uint64_t bytes = 0;  // bytes of the stored block images
     std::string path;         // project or program file written; empty when nothing was written
     std::string failure;      // why the run failed, in words (empty on success)
+    // The driver's word for the failed call ("Fehler 8404: Steuerung beschäftigt") when the procedure
+    // left only its status texts; empty when failure already says it or the driver had nothing to say.
+    std::string plcReason;
+    std::vector<std::string> refused;  // restore: blocks the PLC did not take ("FB 00012")
+    bool refusedUserBlock = false;     // one of them belongs to the user program
 };
 
 enum class MessageButtons { Ok, OkCancel, YesNo };
@@ -57,7 +67,8 @@ public:
     // Wait cursor of the run-all commands.
     virtual void SetBusy(bool busy) = 0;
 
-    // A run of an entry begins and ends (backup from the timer or a run-all command).
+    // A run of an entry begins and ends (backup from the timer or a run-all command, restore, and the PLC
+    // commands of a front end that runs them one entry at a time).
     virtual void RunStarted(const CElement& /*entry*/) {}
     virtual void RunEnded(const CElement& /*entry*/, const RunOutcome& /*outcome*/) {}
 };

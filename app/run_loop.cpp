@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/driver_status.h"
 #include "app/engine_texts.h"
 #include "app/operand_access.h"
 #include "app/schedule.h"
@@ -102,10 +103,39 @@ void Engine::TimerTick() {
 
 int Engine::RestoreEntry(CElement& e) {
     ui_.ForgetEscape();
+    ui_.RunStarted(e);
+    RunOutcome outcome;
+    outcome.kind = RunKind::Restore;
+    int result = 0;
     if (IsS7Entry(e)) {
-        return restoreS7 ? restoreS7(e) : s7Restore_.Run(e, std::string());
+        result = RestoreS7(e, outcome);
+    } else {
+        result = restoreS5 ? restoreS5(e) : s5Restore_.Run(e);
+        if (!restoreS5) {
+            outcome.refused = s5Restore_.RefusedBlocks();
+        }
     }
-    return restoreS5 ? restoreS5(e) : s5Restore_.Run(e);
+    outcome.succeeded = result != 0;
+    ui_.RunEnded(e, outcome);
+    return result;
+}
+
+int Engine::RestoreS7(CElement& e, RunOutcome& outcome) {
+    // A status word left from an earlier call must not be reported as the reason of this run.
+    station_.record.status = 0;
+    station_.record.plcError = 0;
+    const int result = restoreS7 ? restoreS7(e) : s7Restore_.Run(e, std::string());
+    if (!restoreS7) {
+        outcome.refused = s7Restore_.RefusedBlocks();
+        outcome.refusedUserBlock = s7Restore_.RefusedUserBlock();
+    }
+    if (const auto path = S7ProjectPath(station_.settings.backupDirectory, e.fileName, std::string())) {
+        outcome.path = RestoreProjectFile(*path);
+    }
+    if (result == 0) {
+        outcome.plcReason = DriverFailureReason(station_.record.status, station_.record.plcError);
+    }
+    return result;
 }
 
 bool Engine::RunEntries(const std::vector<CElement*>& entries, bool restore) {

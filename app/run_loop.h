@@ -77,6 +77,7 @@ public:
 private:
     bool RunEntries(const std::vector<CElement*>& entries, bool restore = false);
     std::vector<CElement*> Chosen(const std::vector<std::size_t>& indexes) const;
+    int RestoreS7(CElement& e, RunOutcome& outcome);
 
     Station& station_;
     FrontEnd& ui_;

@@ -20,18 +20,10 @@ int RunBackup(Context& ctx, const std::string& setPath, const std::vector<std::s
     if (!session) {
         return ctx.exitCode;
     }
-    const app::EntryList& entries = session->Station().entries;
-    if (entries.empty()) {
-        ctx.err << Format(Tr("Der Sicherungssatz \"%s\" enth\xC3\xA4lt keine Eintr\xC3\xA4ge; es wird nichts "
-                             "gesichert."),
-                          Printable(setPath).c_str())
-                << '\n';
-        return kExitBadInput;
-    }
-    std::string bad;
-    const auto chosen = ResolveEntries(entries, names, &bad);
+    const auto chosen = ChooseEntries(ctx, session->Station().entries, setPath, names,
+                                      "Der Sicherungssatz \"%s\" enth\xC3\xA4lt keine Eintr\xC3\xA4ge; es "
+                                      "wird nichts gesichert.");
     if (!chosen) {
-        ctx.err << NoSuchEntryMessage(bad) << '\n';
         return kExitBadInput;
     }
     // Every run prints its own result line (or JSON object) as it ends.
@@ -69,6 +61,22 @@ std::optional<std::vector<std::size_t>> ResolveEntries(const app::EntryList& ent
     return chosen;
 }
 
+std::optional<std::vector<std::size_t>> ChooseEntries(Context& ctx, const app::EntryList& entries,
+                                                      const std::string& setPath,
+                                                      const std::vector<std::string>& names,
+                                                      const char* emptySet) {
+    if (entries.empty()) {
+        ctx.err << Format(Tr(emptySet), Printable(setPath).c_str()) << '\n';
+        return std::nullopt;
+    }
+    std::string bad;
+    auto chosen = ResolveEntries(entries, names, &bad);
+    if (!chosen) {
+        ctx.err << NoSuchEntryMessage(bad) << '\n';
+    }
+    return chosen;
+}
+
 std::string NoSuchEntryMessage(const std::string& entry) {
     return Format(Tr("Kein Eintrag \"%s\" im Sicherungssatz."), Printable(entry).c_str());
 }
@@ -77,6 +85,12 @@ void AddJsonFlag(CLI::App& cmd, Context& ctx) {
     cmd.add_flag_callback(
         "--json", [&ctx] { ctx.level = OutputLevel::Json; },
         Tr("nur ein JSON-Objekt je Ergebnis eines Eintrags (f\xC3\xBCr Skripte)"));
+}
+
+void AddYesFlag(CLI::App& cmd, bool& yes) {
+    cmd.add_flag("--yes", yes,
+                 Tr("ohne R\xC3\xBC"
+                    "ckfrage (f\xC3\xBCr Skripte; ohne Terminal n\xC3\xB6tig)"));
 }
 
 void RegisterBackupCommand(Cli& cli) {

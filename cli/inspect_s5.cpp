@@ -3,11 +3,15 @@
 #include <string>
 #include <vector>
 
+#include "app/text_catalogue.h"
 #include "cli/inspect.h"
+#include "cli/terminal_text.h"
 #include "s5file/block_names.h"
 #include "s5file/program_file.h"
 
 namespace vaultra::cli {
+
+using app::Tr;
 
 namespace {
 
@@ -23,27 +27,32 @@ std::string BlockLine(const BlockKey& key) {
 
 }  // namespace
 
+namespace {
+
+int RefuseUnopened(const std::filesystem::path& path, qrf::Error error, std::ostream& err) {
+    const char* why = Tr("nicht lesbar");
+    if (error == qrf::Error::kFileNotFound) {
+        why = Tr("Datei nicht gefunden");
+    } else if (error == qrf::Error::kNotAProgramFile) {
+        why = Tr("keine S5-Programmdatei");
+    }
+    err << "vaultra-cli: " << Printable(path.string()) << ": " << why << '\n';
+    return 2;
+}
+
+}  // namespace
+
 int InspectS5File(const std::filesystem::path& path, std::ostream& out, std::ostream& err) {
     const qrf::OpenResult opened = qrf::ProgramFile::Open(path, qrf::ProgramFile::Mode::kReadExisting);
     if (!opened.file) {
-        switch (opened.error) {
-            case qrf::Error::kFileNotFound:
-                err << "vaultra-cli: " << path.string() << ": file not found\n";
-                break;
-            case qrf::Error::kNotAProgramFile:
-                err << "vaultra-cli: " << path.string() << ": not an S5 program file\n";
-                break;
-            default:
-                err << "vaultra-cli: " << path.string() << ": cannot be read\n";
-                break;
-        }
-        return 2;
+        return RefuseUnopened(path, opened.error, err);
     }
     size_t unlisted = 0;
     const auto list = opened.file->BlockList(&unlisted);
-    out << "S5 program file " << path.string() << ": " << list.size() << " blocks, "
-        << opened.file->root().fileSectors << " sectors\n";
-    out << "Block     Type  Number  Length  Header\n";
+    out << Format(Tr("S5-Programmdatei %s: %zu Bausteine, %u Sektoren"), Printable(path.string()).c_str(),
+                  list.size(), static_cast<unsigned>(opened.file->root().fileSectors))
+        << '\n';
+    out << Tr("Baustein  Typ   Nummer  L\xC3\xA4nge   Kopf") << '\n';
     std::size_t damaged = 0;
     std::vector<uint8_t> sectors;
     for (BlockKey key : list) {
@@ -54,11 +63,14 @@ int InspectS5File(const std::filesystem::path& path, std::ostream& out, std::ost
         }
     }
     if (damaged > 0) {
-        out << damaged << " listed block(s) could not be read\n";
+        out << Format(Tr("%zu aufgef\xC3\xBChrte Bausteine nicht lesbar"), damaged) << '\n';
     }
     if (unlisted > 0) {
-        err << "vaultra-cli: " << path.string() << ": " << unlisted
-            << " documentation block(s) with a damaged name left out\n";
+        err << "vaultra-cli: " << Printable(path.string()) << ": "
+            << Format(Tr("%zu Dokumentationsbausteine mit besch\xC3\xA4"
+                         "digtem Namen ausgelassen"),
+                      unlisted)
+            << '\n';
     }
     return damaged > 0 || unlisted > 0 ? 1 : 0;
 }

@@ -4,10 +4,14 @@
 #include <string>
 #include <system_error>
 
+#include "app/text_catalogue.h"
 #include "cli/inspect.h"
+#include "cli/terminal_text.h"
 #include "s7project/s7project.h"
 
 namespace vaultra::cli {
+
+using app::Tr;
 
 namespace {
 
@@ -41,7 +45,7 @@ std::string FormatTimestamp(const Timestamp& t) {
 
 std::string TypeName(std::uint8_t type) {
     const auto name = s7project::BlockTypeName(type);
-    return name.empty() ? "type " + std::to_string(type) : std::string(name);
+    return name.empty() ? Format(Tr("Typ %u"), static_cast<unsigned>(type)) : std::string(name);
 }
 
 void PrintBlock(std::ostream& out, const BlockHeader& h) {
@@ -71,26 +75,42 @@ std::filesystem::path LocateProjectFile(const std::filesystem::path& path) {
 
 }  // namespace
 
+namespace {
+
+void PrintProjectHead(std::ostream& out, const std::filesystem::path& projectFile,
+                      const s7project::ProjectFolders& folders, const s7project::ProjectInfo& info) {
+    const std::string sdb = folders.sdbFolder.empty() ? std::string(Tr("(keiner)")) : folders.sdbFolder;
+    out << Format(Tr("STEP 7-Projekt %s"), Printable(projectFile.string()).c_str()) << '\n'
+        << Format(Tr("Format %d, Programm \"%s\", Bausteinordner %s, Systemdatenordner %s"), info.format,
+                  Printable(info.programName).c_str(), Printable(folders.offlineFolder).c_str(),
+                  Printable(sdb).c_str())
+        << '\n'
+        << Tr("Typ      Nummer   Ladel\xC3\xA4nge   Code Schnittst Zus\xC3\xA4tzlich  Zeitstempel 1 (Code)   "
+              "  "
+              "Zeitstempel 2 (Schnittstelle)")
+        << '\n';
+}
+
+}  // namespace
+
 int InspectS7Project(const std::filesystem::path& path, std::ostream& out, std::ostream& err) {
     const auto projectFile = LocateProjectFile(path);
     if (projectFile.empty()) {
-        err << "vaultra-cli: STEP 7 project not found: " << path.string() << "\n";
+        err << "vaultra-cli: "
+            << Format(Tr("STEP 7-Projekt nicht gefunden: %s"), Printable(path.string()).c_str()) << '\n';
         return 2;
     }
     s7project::BlockList blocks;
     s7project::ProjectFolders folders;
     s7project::ProjectInfo info;
     if (!s7project::ReadS7Project(projectFile, blocks, folders, &info)) {
-        err << "vaultra-cli: not a readable STEP 7 project (" << info.failure << "): " << projectFile.string()
-            << "\n";
+        err << "vaultra-cli: "
+            << Format(Tr("kein lesbares STEP 7-Projekt (%s): %s"), Printable(info.failure).c_str(),
+                      Printable(projectFile.string()).c_str())
+            << '\n';
         return 2;
     }
-    out << "STEP 7 project " << projectFile.string() << "\n"
-        << "format " << info.format << ", program \"" << info.programName << "\", block folder "
-        << folders.offlineFolder << ", system data folder "
-        << (folders.sdbFolder.empty() ? std::string("(none)") : folders.sdbFolder) << "\n"
-        << "Type     Number Load length   Code Interface Additional  Time stamp 1 (code)      "
-           "Time stamp 2 (interface)\n";
+    PrintProjectHead(out, projectFile, folders, info);
     std::size_t listed = 0;
     for (const auto& image : blocks) {
         if (const auto h = s7project::ReadBlockHeader(image)) {
@@ -98,19 +118,25 @@ int InspectS7Project(const std::filesystem::path& path, std::ostream& out, std::
             ++listed;
         }
     }
-    out << listed << (listed == 1 ? " block" : " blocks") << "\n";
+    out << Format(listed == 1 ? Tr("%zu Baustein") : Tr("%zu Bausteine"), listed) << '\n';
     if (!info.deletedBlocks.empty()) {
-        out << "Deleted in the PLC before the last backup (kept in the project, never restored):\n";
+        out << Tr("In der Steuerung vor der letzten Sicherung gel\xC3\xB6scht (im Projekt behalten, nie "
+                  "zur\xC3\xBC"
+                  "ckgeschrieben):")
+            << '\n';
         for (const auto& image : info.deletedBlocks) {
             if (const auto h = s7project::ReadBlockHeader(image)) {
                 PrintBlock(out, *h);
             }
         }
-        out << info.deletedBlocks.size() << " deleted block(s)\n";
+        out << Format(Tr("%zu gel\xC3\xB6schte Bausteine"), info.deletedBlocks.size()) << '\n';
     }
     const std::size_t damaged = info.unreadableBlocks + (blocks.size() - listed);
     if (damaged > 0) {
-        out << damaged << " damaged block record(s) could not be read and are not listed\n";
+        out << Format(Tr("%zu besch\xC3\xA4"
+                         "digte Baustein-Eintr\xC3\xA4ge nicht lesbar und nicht aufgef\xC3\xBChrt"),
+                      damaged)
+            << '\n';
     }
     // A script checks a backup by the exit status: anything unreadable is a failure.
     return damaged > 0 ? 1 : 0;

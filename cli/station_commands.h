@@ -1,5 +1,5 @@
 // The commands that run the station: `run SET` (the timer loop until SIGINT/SIGTERM) and
-// `backup SET [ENTRY...]` (every entry, or the named ones, once).
+// `backup SET [ENTRY...]` (every entry, or the named ones, once), and what every station command shares.
 #pragma once
 
 #include <cstddef>
@@ -20,6 +20,16 @@ void RegisterBackupCommand(Cli& cli);
 std::optional<std::vector<std::size_t>> ResolveEntries(const app::EntryList& entries,
                                                        const std::vector<std::string>& names,
                                                        std::string* bad);
+
+// The entries a station command acts on (ResolveEntries); nothing, with the refusal on standard error, when
+// the set has no entries (emptySet: a format with the set's path) or an argument names no entry.
+std::optional<std::vector<std::size_t>> ChooseEntries(
+    Context& ctx, const app::EntryList& entries, const std::string& setPath,
+    const std::vector<std::string>& names,
+    const char* emptySet = "Der Sicherungssatz \"%s\" enth\xC3\xA4lt keine Eintr\xC3\xA4ge.");
+
+// --yes of the commands that change PLCs: no question asked.
+void AddYesFlag(CLI::App& cmd, bool& yes);
 
 // --json of the station commands: one JSON object per entry result, nothing else on standard output.
 void AddJsonFlag(CLI::App& cmd, Context& ctx);

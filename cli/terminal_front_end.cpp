@@ -28,35 +28,106 @@ std::string Size(std::uint64_t bytes) {
     return Format("%.1f MB", static_cast<double>(bytes) / 1e6);
 }
 
+const char* DoneWord(app::RunKind kind) {
+    switch (kind) {
+        case app::RunKind::Backup:
+            return Tr("gesichert");
+        case app::RunKind::Restore:
+            return Tr(
+                "zur\xC3\xBC"
+                "ckgeschrieben");
+        case app::RunKind::Start:
+            return Tr("gestartet");
+        case app::RunKind::Stop:
+            return Tr("gestoppt");
+        case app::RunKind::Clear:
+            break;
+    }
+    return Tr("gel\xC3\xB6scht");
+}
+
+const char* CommandName(app::RunKind kind) {
+    switch (kind) {
+        case app::RunKind::Backup:
+            return "backup";
+        case app::RunKind::Restore:
+            return "restore";
+        case app::RunKind::Start:
+            return "start";
+        case app::RunKind::Stop:
+            return "stop";
+        case app::RunKind::Clear:
+            break;
+    }
+    return "clear";
+}
+
+std::string BackupDone(const app::RunOutcome& outcome, double seconds) {
+    if (outcome.path.empty()) {
+        return Format(Tr("gesichert, %zu Bausteine, nichts geschrieben, %.1f s"), outcome.blocks, seconds);
+    }
+    return Format(Tr("gesichert, %zu Bausteine, %s, %.1f s \xE2\x86\x92 %s"), outcome.blocks,
+                  Size(outcome.bytes).c_str(), seconds, Printable(outcome.path).c_str());
+}
+
+// The blocks a PLC did not take, after a restore's result: " (nicht angenommen: FB 00012 SFC 00001)".
+std::string RefusedNote(const app::RunOutcome& outcome) {
+    if (outcome.refused.empty()) {
+        return {};
+    }
+    std::string list;
+    for (const std::string& block : outcome.refused) {
+        list += (list.empty() ? "" : " ") + Printable(block);
+    }
+    return Format(Tr(" (nicht angenommen: %s)"), list.c_str());
+}
+
 }  // namespace
+
+std::string FailureReason(const app::RunOutcome& outcome, const std::string& lastText) {
+    std::string reason = outcome.failure.empty() ? lastText : outcome.failure;
+    if (!outcome.plcReason.empty() && reason.find(outcome.plcReason) == std::string::npos) {
+        reason = reason.empty() ? outcome.plcReason : reason + " (" + outcome.plcReason + ")";
+    }
+    return reason.empty() ? std::string(Tr("Grund unbekannt")) : reason;
+}
 
 std::string ResultLine(std::size_t index, const std::string& name, const app::RunOutcome& outcome,
                        double seconds) {
     std::string line = Format("%zu %s: ", index, Printable(name).c_str());
     if (!outcome.succeeded) {
-        const std::string reason =
-            outcome.failure.empty() ? std::string(Tr("Grund unbekannt")) : outcome.failure;
-        return line + Format(Tr("fehlgeschlagen: %s, %.1f s"), Printable(reason).c_str(), seconds);
+        const std::string reason = FailureReason(outcome, {});
+        return line + Format(Tr("fehlgeschlagen: %s, %.1f s"), Printable(reason).c_str(), seconds) +
+               RefusedNote(outcome);
     }
-    if (outcome.path.empty()) {
-        return line +
-               Format(Tr("gesichert, %zu Bausteine, nichts geschrieben, %.1f s"), outcome.blocks, seconds);
+    if (outcome.kind == app::RunKind::Backup) {
+        return line + BackupDone(outcome, seconds);
     }
-    return line + Format(Tr("gesichert, %zu Bausteine, %s, %.1f s \xE2\x86\x92 %s"), outcome.blocks,
-                         Size(outcome.bytes).c_str(), seconds, Printable(outcome.path).c_str());
+    line += Format("%s, %.1f s", DoneWord(outcome.kind), seconds);
+    if (outcome.kind == app::RunKind::Restore && !outcome.path.empty()) {
+        line += " \xE2\x86\x90 " + Printable(outcome.path);
+    }
+    return line + RefusedNote(outcome);
 }
 
 std::string ResultJson(std::size_t index, const std::string& name, const app::RunOutcome& outcome,
                        double seconds) {
-    nlohmann::ordered_json j = {
-        {"index", index},
-        {"name", name},
-        {"result", outcome.succeeded ? "ok" : "failed"},
-        {"blocks", outcome.blocks},
-        {"bytes", outcome.bytes},
-        {"seconds", static_cast<double>(static_cast<long long>(seconds * 1000)) / 1000},
-        {"path", outcome.path},
-        {"error", outcome.failure}};
+    nlohmann::ordered_json j = {{"index", index},
+                                {"name", name},
+                                {"command", CommandName(outcome.kind)},
+                                {"result", outcome.succeeded ? "ok" : "failed"}};
+    if (outcome.kind == app::RunKind::Backup) {
+        j["blocks"] = outcome.blocks;
+        j["bytes"] = outcome.bytes;
+    }
+    j["seconds"] = static_cast<double>(static_cast<long long>(seconds * 1000)) / 1000;
+    if (outcome.kind == app::RunKind::Backup || outcome.kind == app::RunKind::Restore) {
+        j["path"] = outcome.path;
+    }
+    if (outcome.kind == app::RunKind::Restore) {
+        j["refused"] = outcome.refused;
+    }
+    j["error"] = outcome.failure;
     return j.dump(-1, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
 }
 
@@ -91,8 +162,14 @@ std::string TerminalFrontEnd::NamedText(const std::string& text) const {
 }
 
 void TerminalFrontEnd::StatusText(const std::string& text) {
+    // Fixed texts of the procedures arrive untranslated; those with values filled in were translated
+    // before they were filled.
+    const std::string shown = Tr(text);
+    if (!runName_.empty()) {
+        lastText_ = shown;
+    }
     if (options_.level == OutputLevel::Normal || options_.level == OutputLevel::Verbose) {
-        Line(NamedText(text));
+        Line(NamedText(shown));
     }
 }
 
@@ -116,10 +193,27 @@ app::MessageAnswer TerminalFrontEnd::MessageBox(const std::string& text, app::Me
 
 void TerminalFrontEnd::RunStarted(const app::CElement& entry) {
     runName_ = entry.name;
+    lastText_.clear();
     runStartedMs_ = options_.monotonicMs ? options_.monotonicMs() : 0;
 }
 
-void TerminalFrontEnd::RunEnded(const app::CElement& entry, const app::RunOutcome& outcome) {
+void TerminalFrontEnd::RunEnded(const app::CElement& entry, const app::RunOutcome& ended) {
+    app::RunOutcome outcome = ended;
+    if (!outcome.succeeded) {
+        // Status texts name the entry already; the result line names it once.
+        std::string last = lastText_;
+        if (last.starts_with(runName_ + ": ")) {
+            last.erase(0, runName_.size() + 2);
+        }
+        while (!last.empty() && (last.back() == '.' || last.back() == ' ' || last.back() == '\n')) {
+            last.pop_back();
+        }
+        outcome.failure = FailureReason(outcome, Printable(last));
+        ++failedRuns_;
+    }
+    if (outcome.refusedUserBlock) {
+        ++failedRuns_;
+    }
     runName_.clear();
     const std::uint64_t endMs = options_.monotonicMs ? options_.monotonicMs() : 0;
     const double seconds = static_cast<double>(endMs - std::min(endMs, runStartedMs_)) / 1000.0;

@@ -51,6 +51,9 @@ public:
     // A time-stamped line of the station itself (start, reload, end), shown unless quiet.
     void StationText(const std::string& text);
 
+    // Runs that failed or left part of the user program out of the PLC, since the front end was made.
+    int FailedRuns() const { return failedRuns_; }
+
 private:
     void Line(const std::string& text);
     void Plain(const std::string& text);
@@ -68,9 +71,14 @@ private:
     int step_ = 1;
     std::string runName_;  // entry of the run in progress; empty between runs
     std::uint64_t runStartedMs_ = 0;
+    std::string lastText_;  // the run's last status text: the reason of a failure that gives no other
+    int failedRuns_ = 0;
 };
 
-// "gesichert, 593 Bausteine, 1.2 MB, 0.4 s → /path" or "fehlgeschlagen: reason, 0.4 s", after "N name: ".
+// Why a run failed: the outcome's failure, else the run's last status text, with the driver's word.
+std::string FailureReason(const app::RunOutcome& outcome, const std::string& lastText);
+// "gesichert, 593 Bausteine, 1.2 MB, 0.4 s → /path", "zurückgeschrieben, 0.4 s ← /path", "gestoppt, 0.1 s"
+// or "fehlgeschlagen: reason, 0.4 s", after "N name: ".
 std::string ResultLine(std::size_t index, const std::string& name, const app::RunOutcome& outcome,
                        double seconds);
 // The same result as one line of JSON.

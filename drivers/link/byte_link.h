@@ -27,6 +27,8 @@ public:
     virtual int ReadByteTimed(Port port, std::uint8_t* out, std::int32_t timeoutTicks) = 0;
     virtual int HasInput(Port port) = 0;
     virtual std::int32_t ReadPacket(Port port, std::uint8_t* buffer, std::int32_t capacity) = 0;
+    // 1 when the last read found the connection broken rather than silent (see ComConnectionLost).
+    virtual int ConnectionLost(Port /*port*/) { return 0; }
 
     virtual int WriteByte(Port port, std::uint8_t value) = 0;
     virtual int Write(Port port, const std::uint8_t* data, std::int32_t n) = 0;

@@ -156,6 +156,10 @@ int ComWrite(Port port, const std::uint8_t* data, std::int32_t n) {
     return ok == 1 ? 1 : 0;
 }
 
+int ComConnectionLost(Port port) {
+    return Valid(port) && ActiveLink().ConnectionLost(port) == 1 ? 1 : 0;
+}
+
 std::int32_t ComReadPacket(Port port, std::uint8_t* buffer, std::int32_t capacity) {
     if (!Valid(port) || buffer == nullptr || capacity <= 0) {
         return 0;

@@ -53,6 +53,10 @@ int ComWrite(Port port, const std::uint8_t* data, std::int32_t n);
 // TPKT, its header stripped; bytes beyond capacity are read and dropped. Other ports: the bytes that are
 // buffered (at least one, waiting for it), up to capacity. The push-back ring is not consulted.
 std::int32_t ComReadPacket(Port port, std::uint8_t* buffer, std::int32_t capacity);
+// 1 when the last read of a LAN port ended because there was no working connection: the peer had closed or
+// reset it, its stream broke, or none could be made. A silent peer on a live connection gives 0, and so does
+// a serial port. Lets a protocol fail at once where waiting on could never bring the answer.
+int ComConnectionLost(Port port);
 // Discards everything buffered in both directions and empties the push-back ring.
 int ComFlush(Port port);
 // Break condition for the given ticks (LAN ports: like ComFlush).

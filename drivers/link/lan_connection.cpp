@@ -84,10 +84,8 @@ std::size_t LanConnection::ReceiveOnce(std::uint32_t waitMs, bool* broken) {
 
 std::size_t LanConnection::Fill(std::uint32_t waitMs, bool mayReconnect) {
     const bool wasConnected = socket_ != nullptr;
-    if (!wasConnected && !mayReconnect) {
-        return 0;
-    }
-    if (!EnsureConnected()) {
+    lost_ = true;
+    if ((!wasConnected && !mayReconnect) || !EnsureConnected()) {
         return 0;
     }
     bool broken = false;
@@ -103,7 +101,9 @@ std::size_t LanConnection::Fill(std::uint32_t waitMs, bool mayReconnect) {
             }
         }
     }
-    return ring_.Count() - before;
+    const std::size_t added = ring_.Count() - before;
+    lost_ = broken && added == 0;
+    return added;
 }
 
 int LanConnection::ReadByte(std::uint8_t* out, std::uint32_t waitMs) {
@@ -148,7 +148,9 @@ std::size_t LanConnection::ReadExact(std::uint8_t* dst, std::size_t n, std::uint
 std::int32_t LanConnection::ReadTpkt(std::uint8_t* buffer, std::int32_t capacity, std::uint32_t waitMs) {
     const std::uint64_t deadline = platform::MonotonicMs() + waitMs;
     std::uint8_t header[kTpktHeaderSize];
-    const std::size_t got = ReadExact(header, kTpktHeaderSize, deadline, true);
+    // An ISO connection exists only after the client's own connect request: a TCP connection made anew
+    // here could never carry the packet awaited, so a broken one ends the read at once.
+    const std::size_t got = ReadExact(header, kTpktHeaderSize, deadline, false);
     if (got == 0) {
         return 0;
     }
@@ -165,6 +167,7 @@ std::int32_t LanConnection::ReadTpkt(std::uint8_t* buffer, std::int32_t capacity
         // The stream lost its packet boundaries: start over on a new connection.
         Close();
         ring_.Clear();
+        lost_ = true;
         return 0;
     }
     return static_cast<std::int32_t>(kept);

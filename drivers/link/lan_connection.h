@@ -1,5 +1,6 @@
 // One registered LAN connection: settings, a lazily connected TCP socket and the receive buffer.
-// A connection that broke (receive error, peer closed, failed send) reconnects by itself on the next use.
+// A connection that broke (receive error, peer closed, failed send) reconnects by itself on the next use;
+// a read tells the break apart from mere silence (Lost).
 #pragma once
 
 #include <cstdint>
@@ -42,6 +43,9 @@ public:
     void Close();
     // The wait of a read that uses the receive time-out.
     std::uint32_t ReceiveWaitMs() const;
+    // The last read found no working connection: the peer had closed or reset it (a new one may have been
+    // made since, which cannot carry the answer to a request sent on the old one), or none could be made.
+    bool Lost() const { return lost_; }
 
 private:
     bool EnsureConnected();
@@ -58,6 +62,7 @@ private:
     LanSettings settings_;
     std::unique_ptr<platform::TcpClient> socket_;
     ReceiveRing ring_;
+    bool lost_ = false;
 };
 
 }  // namespace vaultra::link

@@ -59,6 +59,10 @@ public:
         LanConnection* lan = lan_.Open(port);
         return lan != nullptr ? lan->ReadPacket(buffer, capacity, lan->ReceiveWaitMs()) : 0;
     }
+    int ConnectionLost(Port port) override {
+        LanConnection* lan = IsLan(port) ? lan_.Open(port) : nullptr;
+        return lan != nullptr && lan->Lost() ? 1 : 0;
+    }
     int WriteByte(Port port, std::uint8_t value) override {
         if (!IsLan(port)) {
             return serial_.WriteByte(port, value);

@@ -65,6 +65,7 @@ bool IsoChannel::Write(ConnectionRecord& record, const std::vector<uint8_t>& tpd
 }
 
 size_t IsoChannel::WaitPacket(ProgressSink* progress, bool* cancelled) {
+    lost_ = false;
     const int32_t timeout = std::max<int32_t>(1, DriverSettings().timeoutTicks);
     const int32_t attempts = std::max<int32_t>(1, DriverSettings().attempts);
     uint32_t start = link::TicksNow();
@@ -75,6 +76,11 @@ size_t IsoChannel::WaitPacket(ProgressSink* progress, bool* cancelled) {
         const int32_t n = link::ComReadPacket(port_, packet_.data(), static_cast<int32_t>(packet_.size()));
         if (n > 0)
             return static_cast<size_t>(n);
+        // A closed or reset connection never brings the answer: only a silent peer is waited for.
+        if (link::ComConnectionLost(port_)) {
+            lost_ = true;
+            return 0;
+        }
         const uint32_t now = link::TicksNow();
         if (now < start)
             start = lastReport = now;
@@ -91,13 +97,23 @@ size_t IsoChannel::WaitPacket(ProgressSink* progress, bool* cancelled) {
     }
 }
 
+uint16_t IsoChannel::NoAnswerStatus() const {
+    return lost_ ? kStatusDisconnected : kStatusNoAnswer;
+}
+
+void IsoChannel::FailLost(ConnectionRecord& record) {
+    record.status = kStatusDisconnected;
+    record.plcError = 0;
+    linkFlags &= static_cast<uint8_t>(~kLinkConnected);
+}
+
 bool IsoChannel::Connect(ConnectionRecord& record) {
     const auto request = s7wire::ConnectionRequest(record.rackSlot);
     if (!CheckPending(record) || !Write(record, {request.begin(), request.end()}))
         return false;
     const size_t n = WaitPacket(nullptr, nullptr);
     if (!s7wire::ParseConnectionConfirm(std::span(packet_).first(n), peerReference_)) {
-        record.status = n > 0 ? kStatusRefused : kStatusNoAnswer;
+        record.status = n > 0 ? kStatusRefused : NoAnswerStatus();
         return false;
     }
     linkFlags |= kLinkConnected;
@@ -148,6 +164,12 @@ bool IsoChannel::SendPdu(ConnectionRecord& record, uint8_t rosctr, std::span<con
     port_ = record.port;
     if (!CheckPending(record))
         return false;
+    // The connection broke since the last answer: a request on whatever replaced it would go unheard.
+    if (link::ComConnectionLost(port_)) {
+        lost_ = true;
+        FailLost(record);
+        return false;
+    }
     const auto header = s7wire::DataHeader();
     std::vector<uint8_t> tpdu(header.begin(), header.end());
     const auto pdu = s7wire::BuildS7Pdu(rosctr, pduReference, param, data, errorBytes);
@@ -172,7 +194,9 @@ IsoChannel::Taken IsoChannel::ReceiveOne(ConnectionRecord& record, Answer& answe
     answer.paramRead = answer.dataStored = answer.dataReceived = answer.paramHeadRead = 0;
     const size_t n = WaitPacket(answer.progress, &answer.cancelled);
     if (n == 0) {
-        if (!answer.cancelled)
+        if (lost_)
+            FailLost(record);
+        else if (!answer.cancelled)
             record.status = kStatusNoAnswer;
         return Taken::kFailed;
     }
@@ -219,6 +243,8 @@ IsoChannel::Taken IsoChannel::ReceiveOne(ConnectionRecord& record, Answer& answe
     if (answer.dataReceived < header.dataLength) {
         if (lastUnit || !ReceiveContinuation(record, answer)) {
             record.status = kStatusNoAnswer;  // the packet is shorter than it announced
+            if (lost_)
+                FailLost(record);
             return Taken::kFailed;
         }
     }

@@ -33,8 +33,12 @@ private:
     bool CheckPending(ConnectionRecord& record);
     bool Connect(ConnectionRecord& record);
     bool Write(ConnectionRecord& record, const std::vector<uint8_t>& tpdu);
-    // One packet within the time-out (attempts times); 0 when nothing arrived.
+    // One packet within the time-out (attempts times); 0 when nothing arrived, at once when the link
+    // lost the connection (lost_).
     size_t WaitPacket(ProgressSink* progress, bool* cancelled);
+    uint16_t NoAnswerStatus() const;
+    // The connection is gone: status 4, and the next request connects anew.
+    void FailLost(ConnectionRecord& record);
     bool ReceiveContinuation(ConnectionRecord& record, Answer& answer);
     enum class Taken { kAnswer, kFailed, kLate };
     // One packet's answer; kLate for an answer to an earlier request (dropped with its further units).
@@ -43,6 +47,7 @@ private:
     link::Port port_ = 0;
     std::array<uint8_t, 2> peerReference_{};
     std::vector<uint8_t> packet_ = std::vector<uint8_t>(kIsoPacketCapacity);
+    bool lost_ = false;  // the last wait ended because the connection was gone
 };
 
 }  // namespace vaultra::s7

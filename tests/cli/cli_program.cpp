@@ -23,11 +23,15 @@ void UseTestEnvironment(const std::filesystem::path& workDir) {
 }
 
 CliRun RunCli(const std::filesystem::path& workDir, const std::vector<std::string>& args,
-              const std::function<void(platform::Subprocess&, const std::string&)>& onLine) {
+              const std::function<void(platform::Subprocess&, const std::string&)>& onLine,
+              const std::filesystem::path& input) {
     const std::filesystem::path errFile = workDir / "stderr.txt";
-    // The shell only parks standard error in a file, so that both streams can be looked at apart.
-    std::vector<std::string> shellArgs{"-c", "err=$1; shift; exec \"$@\" 2>\"$err\"", "sh", errFile.string(),
-                                       CliExecutable().string()};
+    // The shell only parks standard error in a file, so that both streams can be looked at apart, and
+    // gives the program the standard input asked for.
+    const char* script = input.empty() ? "err=$1; shift; shift; exec \"$@\" 2>\"$err\""
+                                       : "err=$1; in=$2; shift; shift; exec \"$@\" 2>\"$err\" <\"$in\"";
+    std::vector<std::string> shellArgs{
+        "-c", script, "sh", errFile.string(), input.string(), CliExecutable().string()};
     shellArgs.insert(shellArgs.end(), args.begin(), args.end());
     std::string error;
     auto child = platform::Subprocess::Start("/bin/sh", shellArgs, &error);

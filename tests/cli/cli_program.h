@@ -27,7 +27,9 @@ std::filesystem::path CliExecutable();
 void UseTestEnvironment(const std::filesystem::path& workDir);
 
 // Runs vaultra-cli with args until it ends; onLine sees every line of standard output as it comes.
+// A non-empty input is opened as its standard input (a terminal device, for the questions it asks).
 CliRun RunCli(const std::filesystem::path& workDir, const std::vector<std::string>& args,
-              const std::function<void(platform::Subprocess&, const std::string&)>& onLine = {});
+              const std::function<void(platform::Subprocess&, const std::string&)>& onLine = {},
+              const std::filesystem::path& input = {});
 
 }  // namespace vaultra::cli::testing

@@ -99,7 +99,15 @@ TEST_F(CliProgram, InspectFailsOnADamagedProjectAndTellsMissingApart) {
                                       s7project::testing::SampleBlock(s7project::subblock::kFb, 6, 10, 0, 0)};
     ASSERT_TRUE(s7project::WriteS7Project(project, blocks));
     const fs::path stored = dir.path() / "P" / "P.S7P";
-    EXPECT_EQ(Cli({"inspect", stored.string()}).status, 0);
+    const CliRun german = Cli({"inspect", stored.string()});
+    EXPECT_EQ(german.status, 0);
+    EXPECT_TRUE(german.OutHas("STEP 7-Projekt " + stored.string() + "\n")) << german.out;
+    EXPECT_TRUE(german.OutHas("\n2 Bausteine\n")) << german.out;
+    const CliRun english = Cli({"--lang", "en", "inspect", stored.string()});
+    EXPECT_EQ(english.status, 0);
+    EXPECT_TRUE(english.OutHas("STEP 7 project " + stored.string() + "\n")) << english.out;
+    EXPECT_TRUE(english.OutHas("Type     Number Load length   Code Interface")) << english.out;
+    EXPECT_TRUE(english.OutHas("\n2 blocks\n")) << english.out;
 
     const fs::path memo = dir.path() / "P" / "OMBSTX" / "OFFLINE" / "00000001" / "SUBBLK.DBT";
     auto bytes = platform::ReadFileBytes(memo).value();
@@ -107,7 +115,15 @@ TEST_F(CliProgram, InspectFailsOnADamagedProjectAndTellsMissingApart) {
     ASSERT_TRUE(platform::WriteFileReplacing(memo, bytes));
     const CliRun damaged = Cli({"inspect", stored.string()});
     EXPECT_EQ(damaged.status, 1);
-    EXPECT_TRUE(damaged.OutHas("damaged")) << damaged.out;
+    EXPECT_TRUE(
+        damaged.OutHas("besch\xC3\xA4"
+                       "digte Baustein-Eintr\xC3\xA4ge"))
+        << damaged.out;
+    setenv("LANG", "en_GB.UTF-8", 1);  // the language from the environment, as a service gets it
+    const CliRun damagedEn = Cli({"inspect", stored.string()});
+    setenv("LANG", "C", 1);
+    EXPECT_EQ(damagedEn.status, 1);
+    EXPECT_TRUE(damagedEn.OutHas("damaged block record(s) could not be read")) << damagedEn.out;
 
     EXPECT_EQ(Cli({"inspect", (dir.path() / "NONE.S7P").string()}).status, 2);
     Write("not a program file");

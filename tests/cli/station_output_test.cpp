@@ -3,65 +3,18 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <cstdlib>
 
-#include "cli_program.h"
 #include "platform/files.h"
-#include "sim/testing/plcsim_process.h"
-#include "temp_dir.h"
+#include "station_fixture.h"
 
 namespace vaultra::cli {
 namespace {
 
-namespace fs = std::filesystem;
-using sim::testing::PlcsimProcess;
 using testing::CliRun;
 
-class Station : public ::testing::Test {
-protected:
-    Station() {
-        testing::UseTestEnvironment(dir.path());
-        set = (dir.path() / "station.ini").string();
-        fs::create_directories(dir.path() / "backups");
-    }
-    CliRun Cli(const std::vector<std::string>& args,
-               const std::function<void(platform::Subprocess&, const std::string&)>& onLine = {}) {
-        return testing::RunCli(dir.path(), args, onLine);
-    }
-    void StartSim(std::vector<std::string> extra) {
-        std::vector<std::string> args{"s7", "--iso-port", "0"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::string error;
-        sim = PlcsimProcess::Start(args, &error);
-        ASSERT_TRUE(sim) << error;
-        setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*sim->IsoPort()).c_str(), 1);
-    }
-    void NewSet() {
-        ASSERT_EQ(Cli({"new", set, "--force"}).status, 0);
-        ASSERT_EQ(Cli({"config", set, "--dir", (dir.path() / "backups").string()}).status, 0);
-    }
-    void AddEntry(const std::string& name, const std::string& address = "127.0.0.1:2",
-                  std::vector<std::string> more = {}) {
-        std::vector<std::string> args{"add",        set,         "--name", name,     "--interface",
-                                      "S7-RFC1006", "--address", address,  "--file", "P.S7P"};
-        args.insert(args.end(), more.begin(), more.end());
-        const CliRun r = Cli(args);
-        ASSERT_EQ(r.status, 0) << r.err;
-    }
-    static std::vector<std::string> ResultLines(const CliRun& r) {
-        std::vector<std::string> out;
-        for (const std::string& line : r.lines) {
-            if (!line.empty() && line[0] != '[') {
-                out.push_back(line);
-            }
-        }
-        return out;
-    }
-
-    vaultra::testing::TempDir dir;
-    std::string set;
-    std::unique_ptr<PlcsimProcess> sim;
-};
+class Station : public testing::StationTest {};
 
 TEST_F(Station, FailuresNameTheEntryAndTheReasonWithThePlcErrorWord) {
     struct Case {
@@ -98,6 +51,22 @@ TEST_F(Station, FailuresNameTheEntryAndTheReasonWithThePlcErrorWord) {
         EXPECT_NE(results[0].find(c.expected), std::string::npos) << results[0];
         sim.reset();
     }
+}
+
+TEST_F(Station, ACutConnectionIsToldAtOnceNotAfterTheRetriesForSilence) {
+    StartSim({"--demo", "--fault-cut-after", "20"});
+    NewSet();
+    AddEntry("Presse Halle 1");
+    const auto start = std::chrono::steady_clock::now();
+    const CliRun r = Cli({"backup", set});
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(r.status, 1);
+    const auto results = ResultLines(r);
+    ASSERT_EQ(results.size(), 1u) << r.out;
+    EXPECT_TRUE(results[0].starts_with("0 Presse Halle 1: fehlgeschlagen: ")) << results[0];
+    EXPECT_NE(results[0].find("Verbindung von der Steuerung getrennt"), std::string::npos) << results[0];
+    // The station waits 4.5 s for an answer, four times over for a silent PLC.
+    EXPECT_LT(seconds, 4.0);
 }
 
 TEST_F(Station, OutputLevels) {

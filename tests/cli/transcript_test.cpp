@@ -142,6 +142,12 @@ TEST_F(Transcript, HelpVersionAndLanguage) {
         testing::RunCli(dir.path(), {"--lang", "en", "add", set, "--name", "X", "--blocks", "FC1"});
     EXPECT_EQ(english.status, 2);
     EXPECT_TRUE(english.ErrHas("Unknown block")) << english.err;
+    // Messages with values filled in are translated before they are filled.
+    const CliRun range = testing::RunCli(dir.path(), {"--lang", "en", "config", set, "--retry", "0"});
+    EXPECT_EQ(range.status, 2);
+    EXPECT_TRUE(range.ErrHas("Enter a whole number between 1 and 32767.")) << range.err;
+    const CliRun rangeDe = testing::RunCli(dir.path(), {"config", set, "--retry", "0"});
+    EXPECT_TRUE(rangeDe.ErrHas("Geben Sie eine ganze Zahl zwischen 1 und 32767 ein.")) << rangeDe.err;
     setenv("LANG", "en_GB.UTF-8", 1);
     const CliRun byLang = testing::RunCli(dir.path(), {"add", set, "--name", "X"});
     EXPECT_TRUE(byLang.OutHas("Entry 0 \"X\" added.")) << byLang.out;

@@ -1,6 +1,7 @@
 // The S7 backup through the real driver libraries against plcsim, on all three S7 interfaces.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -280,6 +281,28 @@ TEST_P(BackupE2E, PlcFallingSilentOrCuttingMidUploadFailsTheRunReleased) {
     }
     StartSim({"--demo"});
     ASSERT_EQ(Backup(), 1);
+}
+
+TEST_P(BackupE2E, ACutConnectionFailsWithinOneReceiveTimeOutASilentPlcAfterEveryAttempt) {
+    if (GetParam().flag != flag::kS7Rfc1006) {
+        GTEST_SKIP() << "the link reports a cut TCP connection to the ISO-on-TCP transport";
+    }
+    DriverTrace::maxTimeOut = 10;  // 0.55 s per wait
+    DriverTrace::maxRepeat = 3;    // four attempts: 2.2 s of silence before a step fails
+    const auto timed = [this](const char* fault) {
+        StartSim({"--demo", fault, "20"});
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(Backup(), 0);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const double cut = timed("--fault-cut-after");
+    EXPECT_LT(cut, 0.5);
+    EXPECT_NE(backup->LastOutcome().failure.find("Verbindung von der Steuerung getrennt"), std::string::npos)
+        << backup->LastOutcome().failure;
+    const double silent = timed("--fault-silent-after");
+    EXPECT_GE(silent, 2.1);
+    EXPECT_NE(backup->LastOutcome().failure.find("keine Antwort der Steuerung"), std::string::npos)
+        << backup->LastOutcome().failure;
 }
 
 TEST_P(BackupE2E, AbortDuringUploadReleasesTheConnection) {

@@ -7,6 +7,7 @@
 
 #include "platform/subprocess.h"
 #include "sim/testing/plcsim_process.h"
+#include "tests/app/iso_plcsim.h"
 #include "tests/app/temp_dir.h"
 
 namespace vaultra::cli {
@@ -54,13 +55,10 @@ protected:
         fs::create_directories(dir.path() / "backups");
     }
 
-    void StartSim(std::vector<std::string> extra) {
-        std::vector<std::string> args{"s7", "--iso-port", "0"};
-        args.insert(args.end(), extra.begin(), extra.end());
+    void StartSim(const std::vector<std::string>& options) {
         std::string error;
-        sim = PlcsimProcess::Start(args, &error);
+        sim = vaultra::testing::StartIsoPlcsim(options, &error);
         ASSERT_TRUE(sim) << error;
-        setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*sim->IsoPort()).c_str(), 1);
     }
 
     void AddEntry(const std::string& name, std::vector<std::string> schedule = {"--interval", "never"}) {

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "app/text_catalogue.h"
 #include "cli/inspect.h"
 #include "s7project/s7project.h"
 #include "test_support.h"
@@ -28,7 +29,15 @@ Listing Inspect(const std::filesystem::path& path) {
     return l;
 }
 
-TEST(InspectS7, ListsEveryBlockWithLengthsAndTimeStamps) {
+// The listing's words come from the station's catalogue; these tests read the English set and put the
+// station's default back afterwards.
+class InspectS7 : public ::testing::Test {
+protected:
+    void SetUp() override { app::SetLanguage(app::Language::English); }
+    void TearDown() override { app::SetLanguage(app::Language::German); }
+};
+
+TEST_F(InspectS7, ListsEveryBlockWithLengthsAndTimeStamps) {
     TempDir dir;
     BlockImage ob = SampleBlock(subblock::kOb, 1, 120, 30, 6);
     // 12:34:56.789 on day 15317 after 1984-01-01 (2025-12-08)
@@ -50,7 +59,7 @@ TEST(InspectS7, ListsEveryBlockWithLengthsAndTimeStamps) {
     EXPECT_EQ(Inspect(dir / "L.S7P").status, 0);
 }
 
-TEST(InspectS7, BlocksDeletedInThePlcAreListedApart) {
+TEST_F(InspectS7, BlocksDeletedInThePlcAreListedApart) {
     TempDir dir;
     const BlockImage fc = SampleBlock(subblock::kFc, 7, 10, 0, 0);
     const BlockImage fb = SampleBlock(subblock::kFb, 8, 10, 0, 0);
@@ -67,7 +76,7 @@ TEST(InspectS7, BlocksDeletedInThePlcAreListedApart) {
     EXPECT_NE(l.out.find("1 deleted block(s)\n"), std::string::npos);
 }
 
-TEST(InspectS7, MissingOrUnreadableProjectGivesStatusTwo) {
+TEST_F(InspectS7, MissingOrUnreadableProjectGivesStatusTwo) {
     TempDir dir;
     Listing l = Inspect(dir / "NOPE.S7P");
     EXPECT_EQ(l.status, 2);
@@ -80,7 +89,7 @@ TEST(InspectS7, MissingOrUnreadableProjectGivesStatusTwo) {
 }
 
 // Listed, but exit 1: a script that checks a backup must see that part of it is lost.
-TEST(InspectS7, DamagedProjectListsWhatCouldBeReadAndFails) {
+TEST_F(InspectS7, DamagedProjectListsWhatCouldBeReadAndFails) {
     TempDir dir;
     ASSERT_TRUE(WriteS7Project(dir / "D.S7P", BlockList{SampleBlock(subblock::kFc, 5, 10, 0, 0),
                                                         SampleBlock(subblock::kFb, 6, 10, 0, 0)}));

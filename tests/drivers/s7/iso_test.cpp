@@ -38,6 +38,44 @@ TEST_F(IsoTest, RefusedConnectionIsStatus2000AndSilenceIsStatus1) {
     EXPECT_EQ(+record.status, kStatusNoAnswer);
 }
 
+TEST_F(IsoTest, SilenceIsWaitedForOnEveryAttemptButACutConnectionFailsAtOnce) {
+    SetTimeOut(20);
+    SetRepeat(3);
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    peer.silent = true;
+    uint32_t start = link::TicksNow();
+    EXPECT_EQ(Stop(channel, record), 0);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
+    EXPECT_GE(link::TicksNow() - start, 4u * 20u);
+
+    // Cut while the answer is awaited: no wait at all, and the next request connects anew.
+    const Bytes request{0x29, 0x00, 0x00, 0x00, 0x00, 0x00, 0x09, 0x50,
+                        0x5F, 0x50, 0x52, 0x4F, 0x47, 0x52, 0x41, 0x4D};
+    ASSERT_TRUE(channel.Send(record, 1, request, {}));
+    peer.cut = true;
+    start = link::TicksNow();
+    Answer answer;
+    EXPECT_FALSE(channel.Receive(record, answer));
+    EXPECT_EQ(+record.status, kStatusDisconnected);
+    EXPECT_LT(link::TicksNow() - start, 20u);  // one read, not the time-out
+    EXPECT_FALSE(channel.linkFlags & kLinkConnected);
+
+    // A new connection, then a cut found before a request is sent: it is not sent into a connection that
+    // cannot answer.
+    peer.cut = false;
+    peer.silent = false;
+    const size_t before = peer.packets.size();
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    EXPECT_EQ(peer.packets.at(before).at(1), 0xE0);  // a connection request
+    peer.cut = true;
+    const size_t sent = peer.packets.size();
+    EXPECT_EQ(Stop(channel, record), 0);
+    EXPECT_EQ(+record.status, kStatusDisconnected);
+    EXPECT_EQ(peer.packets.size(), sent);
+    peer.cut = false;
+    EXPECT_EQ(Stop(channel, record), 1);
+}
+
 TEST_F(IsoTest, PendingDisconnectRequestFailsTheNextRequestWithStatus4) {
     ASSERT_TRUE(channel.EnsureConnected(record));
     peer.Push({0x06, 0x80, 0x00, 0x01, 0x44, 0x31, 0x00});

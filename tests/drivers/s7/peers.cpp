@@ -224,6 +224,11 @@ void AdapterPeer::TelegramDone(const Bytes& c) {
 // ---- ISO-on-TCP ----
 
 std::int32_t IsoPeer::ReadPacket(link::Port, std::uint8_t* buffer, std::int32_t capacity) {
+    if (cut) {
+        in_.clear();
+        nowMs_ += 1000;  // as long as a read on a live connection would wait
+        return 0;
+    }
     if (in_.empty()) {
         nowMs_ += 1000;
         return 0;

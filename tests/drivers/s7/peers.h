@@ -101,6 +101,7 @@ class IsoPeer final : public PeerBase {
 public:
     bool refuseConnect = false;
     bool silent = false;
+    bool cut = false;                // the connection is gone: reads find nothing and say so at once
     std::vector<Bytes> packets;      // every block the driver wrote (TPKT payloads)
     size_t splitAbove = 0;           // data TPDUs with more bytes are split into 250-byte units (0: never)
     std::vector<Bytes> lateAnswers;  // S7 PDUs delivered before the answer of the next request
@@ -111,6 +112,7 @@ public:
     int ReadByteTimed(link::Port, std::uint8_t*, std::int32_t) override { return 0; }
     int HasInput(link::Port) override { return in_.empty() ? 0 : 1; }
     std::int32_t ReadPacket(link::Port, std::uint8_t* buffer, std::int32_t capacity) override;
+    int ConnectionLost(link::Port) override { return cut ? 1 : 0; }
     int WriteByte(link::Port, std::uint8_t) override { return 0; }
     int Write(link::Port, const std::uint8_t* data, std::int32_t n) override;
 
