@@ -37,7 +37,7 @@ public:
     // (Yes/No) first; anything but Yes does nothing.
     Outcome Run(PlcCommand command, bool askConfirmation);
 
-    // The waits of the clear; a plain sleep unless a test replaces it.
+    // The waits of the clear and of an S5 start; a plain sleep unless a test replaces it.
     std::function<void(uint32_t ms)> sleep;
 
 private:
@@ -45,8 +45,13 @@ private:
     // false when the clear must end the command.
     bool Clear(CElement& e, bool& succeeded);
     void Wait(uint32_t ms);
-    // Connects an S7 entry's PLC; shows why not otherwise.
+    // Connects the entry's PLC through its family's driver; shows why not otherwise.
     bool Connect(CElement& e);
+    // Closes the connection of the entry's family: S7Exit, or the S5 close with its quiet time.
+    int Close(CElement& e);
+    int PlainStartStop(const CElement& e, bool start);
+    int ExtendedStartStop(const CElement& e, bool start);
+    int ClearAll(const CElement& e);
 
     DriverBinding& drivers_;
     Station& station_;

@@ -29,3 +29,15 @@ function(vaultra_add_bench)
   target_link_libraries(${B_NAME} PRIVATE ${B_LIBS} vaultra_headers benchmark::benchmark)
   set_target_properties(${B_NAME} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
 endfunction()
+
+# vaultra_driver_library(NAME CORE FLAVOUR [DEFINITIONS...])
+# One PLC driver library: the family's exports.cpp over its core and one link flavour, exporting only the
+# names of the family's exports.map.
+function(vaultra_driver_library name core flavour)
+  add_library(${name} SHARED exports.cpp)
+  target_link_libraries(${name} PRIVATE ${core} vaultra_link_${flavour} ${core} vaultra_platform)
+  target_compile_definitions(${name} PRIVATE ${ARGN})
+  target_link_options(${name} PRIVATE -Wl,--no-undefined
+    -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/exports.map)
+  set_target_properties(${name} PROPERTIES LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/exports.map)
+endfunction()

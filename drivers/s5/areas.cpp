@@ -112,6 +112,29 @@ bool WriteSpaced(Line& line, uint32_t address, const uint8_t* data, Unit unit, u
            line.CloseWithEot() && line.FinishFunction();
 }
 
+// A PLC of identification 0xD10A takes its image and flag words only as single bytes: every word becomes
+// two one-byte writes, the high byte to the even byte and the low byte to the odd one, as a word write
+// would leave them.
+bool WriteWordsAsBytes(Line& line, uint32_t address, const uint8_t* data, uint32_t count, int cls) {
+    for (uint32_t k = 0; k < count; ++k) {
+        const uint16_t value = LoadValue(data, k);
+        const uint8_t high = static_cast<uint8_t>(value >> 8);
+        const uint8_t low = static_cast<uint8_t>(value);
+        if (!WriteSpaced(line, address + 2 * k, &high, Unit::Byte, 1, cls) ||
+            !WriteSpaced(line, address + 2 * k + 1, &low, Unit::Byte, 1, cls))
+            return false;
+    }
+    return true;
+}
+
+bool WordsByteByByte(const ConnectionRecord& r, Area area, Unit unit) {
+    constexpr uint16_t kByteWiseIdentification = 0xD10A;
+    const bool image =
+        area == Area::Inputs || area == Area::Outputs || area == Area::Flags || area == Area::SystemWords;
+    return image && unit == Unit::Word && WordAddressed(r) &&
+           Param(r, kParamIdentification) == kByteWiseIdentification;
+}
+
 // Class 5 reads system data straight from its fixed place.
 bool ReadSystemData5(Line& line, int32_t index, uint8_t* data, uint32_t count) {
     const uint32_t start = kDefaultSystemDataBase + static_cast<uint32_t>(index);
@@ -167,9 +190,11 @@ int32_t WriteArea(ConnectionRecord& r, Area area, Unit unit, int32_t index, int3
     if (!AreaPath(area))
         return WriteMemory(line, WordAddress(r, area, at, index), data, Unit::Word, n) ? 1 : 0;
     const uint32_t address = at + static_cast<uint32_t>(unit) * static_cast<uint32_t>(index);
-    const bool ok = !WordAddressed(r) || cls == 4 ? WriteMemory(line, address, data, unit, n)
-                                                  : WriteSpaced(line, address, data, unit, n, cls);
-    return ok ? 1 : 0;
+    if (!WordAddressed(r) || cls == 4)
+        return WriteMemory(line, address, data, unit, n) ? 1 : 0;
+    if (WordsByteByByte(r, area, unit))
+        return WriteWordsAsBytes(line, address, data, n, cls) ? 1 : 0;
+    return WriteSpaced(line, address, data, unit, n, cls) ? 1 : 0;
 }
 
 namespace {

@@ -56,7 +56,11 @@ std::vector<CpuModel> Models() {
     CpuModel byte32 = Large("byte32", "byte-addressed, 32-bit addresses", false);
     byte32.cpuClass = 4;
     byte32.identification = 0x0005;
-    return {byte16, word16, word32, byte32};
+    // A class 3 PLC that reports its own identification; drivers write its operand words byte by byte.
+    CpuModel d10a = Large("d10a", "word-addressed, 32-bit addresses, identification 0xD10A", true);
+    d10a.cpuClass = 3;
+    d10a.identification = 0xD10A;
+    return {byte16, word16, word32, byte32, d10a};
 }
 
 }  // namespace

@@ -102,7 +102,8 @@ void Session::Dispatch(std::uint8_t code) {
         case 0x09:
             return DeleteBlock();
         case 0x11:
-            return Simple(&Plc::ClearAll);
+            // The overall reset is taken in STOP only.
+            return plc_.Running() ? Refuse() : Simple(&Plc::ClearAll);
         case 0x13:
             return ForceRequest();
         case 0x17:
@@ -142,6 +143,17 @@ void Session::Simple(void (Plc::*action)()) {
     }
 }
 
+std::optional<Bytes> Session::Request(std::size_t size) {
+    auto p = Accept() ? Parameters() : std::nullopt;
+    return p && p->size() == size ? p : std::nullopt;
+}
+
+const Plc::Entry* Session::FindBlock(ByteView p, Bytes& reply) {
+    const Plc::Entry* entry = plc_.Find(p[0], p[1]);
+    reply.push_back(entry != nullptr ? std::uint8_t{0} : kAbsent);
+    return entry;
+}
+
 void Session::SystemParameters() {
     if (!Accept() || !Parameters()) {
         return;
@@ -150,14 +162,12 @@ void Session::SystemParameters() {
     for (std::uint16_t w : plc_.Cpu().SystemParameters()) {
         bytes::AppendBe16(reply, w);
     }
-    if (line_.SendTelegram(reply)) {
-        Closing();
-    }
+    Answer(reply);
 }
 
 void Session::Directory() {
-    const auto p = Accept() ? Parameters() : std::nullopt;
-    if (!p || p->size() != 1) {
+    const auto p = Request(1);
+    if (!p) {
         return;
     }
     Bytes reply{0x00};
@@ -166,59 +176,47 @@ void Session::Directory() {
             bytes::AppendBe16(reply, w);
         }
     }
-    if (line_.SendTelegram(reply)) {
-        Closing();
-    }
+    Answer(reply);
 }
 
 void Session::BlockInfo() {
-    const auto p = Accept() ? Parameters() : std::nullopt;
-    if (!p || p->size() != 2) {
+    const auto p = Request(2);
+    if (!p) {
         return;
     }
-    const Plc::Entry* entry = plc_.Find((*p)[0], (*p)[1]);
-    Bytes reply{entry != nullptr ? std::uint8_t{0} : kAbsent};
-    if (entry != nullptr) {
+    Bytes reply;
+    if (const Plc::Entry* entry = FindBlock(*p, reply)) {
         bytes::AppendBe16(reply, plc_.Cpu().LineAddress(entry->address));
-        const auto header = plc_.Header(*entry);
-        Append(reply, header);
+        Append(reply, plc_.Header(*entry));
         bytes::AppendBe16(reply, entry->lengthWords);
     }
-    if (line_.SendTelegram(reply)) {
-        Closing();
-    }
+    Answer(reply);
 }
 
 void Session::ReadBlock() {
-    const auto p = Accept() ? Parameters() : std::nullopt;
-    if (!p || p->size() != 2) {
+    const auto p = Request(2);
+    if (!p) {
         return;
     }
-    const Plc::Entry* entry = plc_.Find((*p)[0], (*p)[1]);
-    Bytes reply{entry != nullptr ? std::uint8_t{0} : kAbsent};
-    if (entry != nullptr) {
-        const auto header = plc_.Header(*entry);
-        Append(reply, header);
+    Bytes reply;
+    if (const Plc::Entry* entry = FindBlock(*p, reply)) {
+        Append(reply, plc_.Header(*entry));
         bytes::AppendBe16(reply, entry->lengthWords);
         Append(reply, plc_.Body(*entry));
     }
-    if (line_.SendTelegram(reply)) {
-        Closing();
-    }
+    Answer(reply);
 }
 
 void Session::CreateBlock() {
-    const auto p = Accept() ? Parameters() : std::nullopt;
-    if (!p || p->size() != 4) {
+    const auto p = Request(4);
+    if (!p) {
         return;
     }
     const std::uint16_t length = bytes::LoadBe16(*p, 2);
     const bool room = !plc_.FaultOptions().memoryFull && length >= 5 &&
                       plc_.FreeUnits() >= length * plc_.Cpu().UnitsPerWord() + 16;
     if (!room) {
-        if (line_.SendTelegram(Bytes{kNoRoom})) {
-            Closing();
-        }
+        Answer(Bytes{kNoRoom});
         return;
     }
     if (!line_.SendTelegram(Bytes{kRoom}) || !line_.Expect(kStx) || !line_.SendAck()) {
@@ -240,14 +238,14 @@ void Session::CreateBlock() {
 }
 
 void Session::DeleteBlock() {
-    const auto p = Accept() ? Parameters() : std::nullopt;
-    if (!p || p->size() != 2) {
+    const auto p = Request(2);
+    if (!p) {
         return;
     }
     if (plc_.Delete((*p)[0], (*p)[1])) {
         line_.SendTelegram(Bytes{kDone});  // the answer itself ends the function
-    } else if (line_.SendTelegram(Bytes{kAbsent})) {
-        Closing();
+    } else {
+        Answer(Bytes{kAbsent});
     }
 }
 

@@ -27,6 +27,16 @@ private:
     bool Closing() { return line_.SendTelegram(Bytes{0x12}); }
     void Refuse();
     std::optional<Bytes> Parameters(std::size_t limit = 64) { return line_.ReceiveData(limit); }
+    // Accepts the function and takes its parameter telegram; nullopt unless it holds exactly size bytes.
+    std::optional<Bytes> Request(std::size_t size);
+    // The reply telegram, then the end of the function.
+    void Answer(const Bytes& reply) {
+        if (line_.SendTelegram(reply)) {
+            Closing();
+        }
+    }
+    // The status byte of a reply about the block a parameter telegram names (0 found, else absent).
+    const Plc::Entry* FindBlock(ByteView p, Bytes& reply);
 
     void SystemParameters();
     void Directory();

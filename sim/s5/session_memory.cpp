@@ -24,8 +24,8 @@ void PutAddress(Bytes& out, std::uint32_t a, bool wide) {
 // Start and end address (inclusive); the answer repeats them when the range is refused.
 void Session::ReadMemory() {
     const bool wide = plc_.Cpu().longAddresses;
-    const auto p = Accept() ? Parameters() : std::nullopt;
-    if (!p || p->size() != (wide ? 8u : 4u)) {
+    const auto p = Request(wide ? 8u : 4u);
+    if (!p) {
         return;
     }
     const std::uint32_t start = Address(*p, 0, wide);
@@ -39,9 +39,7 @@ void Session::ReadMemory() {
         PutAddress(reply, 0, wide);
         Append(reply, plc_.ReadUnits(start, end - start + 1));
     }
-    if (line_.SendTelegram(reply)) {
-        Closing();
-    }
+    Answer(reply);
 }
 
 // 32-bit PLCs name start and end, the others only the start; the data follow to the end mark.
@@ -64,8 +62,8 @@ void Session::WriteMemory() {
 }
 
 void Session::StartStop() {
-    const auto p = Accept() ? Parameters() : std::nullopt;
-    if (!p || p->size() != 1) {
+    const auto p = Request(1);
+    if (!p) {
         return;
     }
     const std::uint8_t mode = (*p)[0];
@@ -78,9 +76,7 @@ void Session::StartStop() {
     if (known) {
         plc_.SetRunning(true);
     }
-    if (line_.SendTelegram(Bytes{static_cast<std::uint8_t>(known ? 0x25 : 0x01)})) {
-        Closing();
-    }
+    Answer(Bytes{static_cast<std::uint8_t>(known ? 0x25 : 0x01)});
 }
 
 // Free block memory and the number of blocks.
@@ -89,12 +85,12 @@ void Session::TwoValues() {
         return;
     }
     Bytes reply{0x00};
-    const bool wide = plc_.Cpu().cpuClass == 3;
+    // Most 32-bit word-addressed PLCs send both values in two words; those of the 0xD10A and x8 kind in one.
+    const std::uint16_t id = plc_.Cpu().identification;
+    const bool wide = plc_.Cpu().cpuClass == 3 && (id & 0xF) != 8 && id != 0xD10A;
     PutAddress(reply, plc_.FreeUnits(), wide);
     PutAddress(reply, static_cast<std::uint32_t>(plc_.BlockCount()), wide);
-    if (line_.SendTelegram(reply)) {
-        Closing();
-    }
+    Answer(reply);
 }
 
 // A stopped PLC keeps the blocks it was in: OB 1 and PB 1 when they exist.
@@ -110,9 +106,7 @@ void Session::BlockStack() {
             }
         }
     }
-    if (line_.SendTelegram(reply)) {
-        Closing();
-    }
+    Answer(reply);
 }
 
 // One interrupt entry: in PB 1, three words in, with DB 1 open.
@@ -135,9 +129,7 @@ void Session::InterruptStack() {
         bytes::AppendBe16(reply, 0);
         bytes::AppendBe16(reply, 0);
     }
-    if (line_.SendTelegram(reply)) {
-        Closing();
-    }
+    Answer(reply);
 }
 
 void Session::ForcePrepare() {

@@ -8,6 +8,7 @@
 #include "drivers/s5/as511.h"
 #include "drivers/s5/functions.h"
 #include "drivers/s5/settings.h"
+#include "tests/drivers/link/link_test_support.h"
 #include "tests/drivers/s5/script.h"
 
 namespace vaultra::s5::testing {
@@ -55,6 +56,27 @@ TEST_F(As511, BlockPauseFirstAfter246BytesThenEvery256) {
     const auto quiet = link.NowMs();
     ASSERT_TRUE(line.SendBlock(data.data(), Unit::Byte, data.size()));
     EXPECT_EQ(link.NowMs(), quiet);
+}
+
+// The serial library marks every block pause in the line trace with its length; the LAN one does not.
+TEST_F(As511, BlockPauseIsTracedOnlyByTheSerialLibrary) {
+    link::testsupport::ScopedWorkingDirectory dir;
+    SetBlockPause(7);
+    std::vector<uint8_t> data(246, 0x55);
+    for (const Variant variant : {Variant::Serial, Variant::Lan}) {
+        LibrarySettings().variant = variant;
+        ASSERT_EQ(link::ComOpenShared(0, 9600, 8, 'e', 2), 1);
+        link::ComSetTraceEnabled(true);
+        Line line(r);
+        ASSERT_TRUE(line.SendBlock(data.data(), Unit::Byte, data.size()));
+        link::ComSetTraceEnabled(false);
+        link::ComRelease(0);
+    }
+    const std::string trace = link::testsupport::ReadFile(dir.File("RS232DMP.TXT"));
+    const size_t pause = trace.find("?:[0055] 07 ");  // traced after its one 55 ms step
+    ASSERT_NE(pause, std::string::npos) << trace;
+    EXPECT_EQ(trace.find("?:", pause + 1), std::string::npos) << trace;  // one pause traced, not two
+    EXPECT_EQ(trace.find("T:55 "), 1u);
 }
 
 TEST_F(As511, ReadDataUndoublesAndToleratesAReplyOneItemShort) {

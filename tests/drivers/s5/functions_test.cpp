@@ -156,6 +156,82 @@ TEST_F(Functions, CreateBlockWithoutRoomReports0008) {
     EXPECT_EQ(link.RulesLeft(), 0u);
 }
 
+// A block of 2000 words whose closing telegram comes eight (virtual) seconds after the data: beyond the
+// response time-out of 81 ticks, within the (2000 / 128 * 250 + 2000 * 4) / 55 = 213 ticks that the LAN
+// library allows for storing it.
+int32_t CreateWithLateClosing(FakeLink& link, ScriptedPlc& plc, ConnectionRecord& r, Variant variant,
+                              uint16_t port) {
+    LibrarySettings().variant = variant;
+    r.port = port;
+    const uint16_t length = 2000;
+    std::vector<uint8_t> body(length * 2 - 10, 0x01);
+    S5BlockRecord block{{0x70, 0x70}, 0x01, 0x03, {0, 0, 0, 0}, length, body.data()};
+    ScriptCreate(link, plc, 0x09);
+    link.OnWrite({DLE, ACK}, {});
+    link.OnWrite({STX}, {DLE, ACK});
+    link.OnWriteChunks({DLE, EOT}, {{{DLE, ACK}, 0}, {{STX}, 8000}});
+    link.OnWrite({DLE, ACK}, {0x12, DLE, ETX});
+    link.OnWrite({DLE, ACK}, {});
+    const int32_t result = CreateBlock(r, &block, 1);
+    EXPECT_EQ(SetTimeOut(-1), 81);  // restored either way
+    return result;
+}
+
+TEST_F(Functions, CreateBlockOverTheLanAdapterWaitsLongerForTheClosing) {
+    EXPECT_EQ(CreateWithLateClosing(link, plc, r, Variant::Lan, 128), 1) << std::hex << r.status;
+}
+
+TEST_F(Functions, CreateBlockOnASerialLineOfTheLanLibraryKeepsTheTimeOut) {
+    EXPECT_EQ(CreateWithLateClosing(link, plc, r, Variant::Lan, 4), 0);
+    EXPECT_EQ(+r.status, kErrNoByte);
+}
+
+TEST_F(Functions, CreateBlockOfTheSerialLibraryNeverRaisesTheTimeOut) {
+    EXPECT_EQ(CreateWithLateClosing(link, plc, r, Variant::Serial, 128), 0);
+    EXPECT_EQ(+r.status, kErrNoByte);
+}
+
+// Operand words of a PLC with identification 0xD10A go as two one-byte writes each, the high byte to the
+// even byte; peripheral words and byte writes keep the plain form.
+TEST_F(Functions, WordWritesOfIdentificationD10AGoAsSingleBytes) {
+    std::vector<uint16_t> params = WordParams();
+    params[19] = 0xD10A;  // class 3: bases in units of 16, addresses of 32 bits
+    Describe(r, params);
+    for (int i = 0; i < 4; ++i)
+        plc.Accept(0x03).Close(EOT);
+    const uint16_t words[2] = {0x1234, 0xAB10};
+    ASSERT_EQ(WriteArea(r, Area::Flags, Unit::Word, 1, 2, reinterpret_cast<const uint8_t*>(words)), 1)
+        << std::hex << r.status;
+    Bytes expected;
+    const std::pair<uint16_t, Bytes> writes[] = {
+        {0x3002, {0x00, 0x12}}, {0x3003, {0x00, 0x34}}, {0x3004, {0x00, 0xAB}}, {0x3005, {0x00, DLE, DLE}}};
+    for (const auto& [low, data] : writes)
+        expected = Cat({expected,
+                        RequestBytes(0x03),
+                        Words({0x000F, low, 0x000F, low}),
+                        data,
+                        {DLE, EOT, DLE, ACK, DLE, ACK}});
+    EXPECT_EQ(link.Written(), expected);
+    EXPECT_EQ(link.RulesLeft(), 0u);
+
+    link.TakeWritten();
+    plc.Accept(0x03).Close(EOT);
+    ASSERT_EQ(WriteArea(r, Area::PeripheralInputs, Unit::Word, 0, 2, reinterpret_cast<const uint8_t*>(words)),
+              1);
+    plc.Accept(0x03).Close(EOT);
+    const uint8_t bytes[2] = {0x01, 0x02};
+    ASSERT_EQ(WriteArea(r, Area::Flags, Unit::Byte, 4, 2, bytes), 1);
+    const Bytes spacedWords{0x00, 0x12, 0x00, 0x34, 0x00, 0xAB, 0x00, DLE, DLE};
+    EXPECT_EQ(link.Written(), Cat({RequestBytes(0x03),
+                                   Words({0x000F, 0x0000, 0x000F, 0x0003}),
+                                   spacedWords,
+                                   {DLE, EOT, DLE, ACK, DLE, ACK},
+                                   RequestBytes(0x03),
+                                   Words({0x000F, 0x3004, 0x000F, 0x3005}),
+                                   {0x00, 0x01, 0x00, 0x02},
+                                   {DLE, EOT, DLE, ACK, DLE, ACK}}));
+}
+
 TEST_F(Functions, DeleteTestsTheConnectionFirst) {
     plc.SystemParameters(ByteParams());
     plc.Accept(0x09).Reply(EOT, {0x12});

@@ -122,7 +122,7 @@ protected:
     bool WordAddressed() const { return r->area.s5.systemParams[20] == 5; }
     uint32_t Scale() const {
         const std::string cpu = GetParam().cpu;
-        return cpu == "word32" || cpu == "byte32" ? 16 : 1;
+        return cpu == "word32" || cpu == "byte32" || cpu == "d10a" ? 16 : 1;
     }
 
     std::unique_ptr<Connected> c;
@@ -290,7 +290,8 @@ const Setup kSetups[] = {
     {"libTARN5IP.so", "pty", "word16"},        {"libTARN5IP.so", "lan_raw", "byte16"},
     {"libTARN5IP.so", "lan_raw", "word16"},    {"libTARN5IP.so", "lan_raw", "word32"},
     {"libTARN5IP.so", "lan_framed", "byte16"}, {"libTARN5IP.so", "lan_framed", "word16"},
-    {"libTARN5IP.so", "lan_framed", "byte32"},
+    {"libTARN5IP.so", "lan_framed", "byte32"}, {"libTARN5.so", "pty", "d10a"},
+    {"libTARN5IP.so", "lan_raw", "d10a"},
 };
 INSTANTIATE_TEST_SUITE_P(Plcsim, S5Integration, ::testing::ValuesIn(kSetups), Name);
 
