@@ -295,7 +295,7 @@ TEST(S5BlockKeys, LengthsThatDoNotFitTheBufferOrTheFileAreRefused) {
         ASSERT_TRUE(key) << words;
         EXPECT_EQ(key->type, 8);
         EXPECT_EQ(key->number, 7);
-        EXPECT_EQ(key->length, words * 2);
+        EXPECT_EQ(+key->length, words * 2);
         EXPECT_EQ(key->headerByte4, 0x40);
         EXPECT_EQ(key->headerMore[2], 0x99);
     }

@@ -54,7 +54,7 @@ TEST(S5Connect, DirectLineOnTheComPortWithTheStationSettingsAndNoPgBusStation) {
     EXPECT_EQ(+s.station.record.plcAddress, 0);
     EXPECT_EQ(s.station.record.connected, 1);
     // The connect read the PLC's description: block list lengths of the demonstration program.
-    EXPECT_NE(s.station.record.area.s5.systemParams[11], 0);
+    EXPECT_NE(+s.station.record.area.s5.systemParams[11], 0);
     EXPECT_EQ(s.drivers->CloseS5(s.entry), 1);
     EXPECT_EQ(s.station.record.connected, 0);
     EXPECT_EQ(s.entry.libraryRefs.count("libTARN5.so"), 1u);
