@@ -55,6 +55,7 @@ ShellApp::ShellApp(ShellOptions options)
                                             : options_.libraryDirectories,
         options_.adapters ? app::CNetworkCard(options_.adapters) : app::CNetworkCard());
     engine_ = std::make_unique<app::Engine>(station_, ui_, clock_, *drivers_);
+    engine_->Commands().sleep = WaitServingEvents;
 }
 
 ShellApp::~ShellApp() {
