@@ -8,6 +8,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <chrono>
+#include <future>
+#include <system_error>
 
 #include "app/text_catalogue.h"
 
@@ -29,6 +31,20 @@ void WaitServingEvents(uint32_t ms) {
     QEventLoop loop;
     QTimer::singleShot(std::chrono::milliseconds(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
+}
+
+bool RunServingEvents(const std::function<bool()>& work) {
+    std::future<bool> result;
+    try {
+        result = std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        return work();  // no thread to be had: the work runs here, as it always could
+    }
+    // Events are served at least every 10 ms while the helper works.
+    while (result.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        QApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return result.get();
 }
 
 app::MessageAnswer AskOperator(QWidget* parent, const QString& text, app::MessageButtons buttons) {

@@ -145,7 +145,11 @@ void BM_BackupAllResponsiveness(benchmark::State& state) {
         QObject::connect(&watcher, &QTimer::timeout, [&] {
             if (s.app->Station().runBusy && clock.isValid()) {
                 const qint64 gap = clock.elapsed() - last;
-                over100 += gap > 100 ? 1 : 0;
+                if (gap > 100) {
+                    ++over100;
+                    std::fprintf(stderr, "wait of %lld ms ended at \"%s\"\n", static_cast<long long>(gap),
+                                 w->Panes().Message().toUtf8().constData());
+                }
                 if (gap > longest) {
                     longest = gap;
                     longestEndedAt = w->Panes().Message();

@@ -4,7 +4,10 @@
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "app/list_line.h"
 #include "shell/config_dialog_window.h"
@@ -195,6 +198,21 @@ TEST_F(CommandsTest, WaitServingEventsLetsTheWindowWorkForTheWholeWait) {
     WaitServingEvents(60);
     EXPECT_GE(clock.elapsed(), 59);
     EXPECT_TRUE(served);
+}
+
+TEST_F(CommandsTest, WorkOnAHelperThreadLetsTheWindowServeItsEventsMeanwhile) {
+    Open({});
+    std::atomic<bool> served{false};
+    QTimer::singleShot(0, w, [&] { served = true; });
+    // The work ends as soon as the window has handled the timer, or gives up after a second.
+    const bool result = RunServingEvents([&] {
+        for (int i = 0; i < 500 && !served; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return served.load();
+    });
+    EXPECT_TRUE(result);
+    EXPECT_FALSE(RunServingEvents([] { return false; })) << "the work's own result comes back";
 }
 
 TEST_F(CommandsTest, EngineTextsAndListColumnsFollowTheLanguageAtRunTime) {
