@@ -320,6 +320,8 @@ void MainWindow::UpdateCommands() {
     Command(command::kEntryNew)->setEnabled(open);
     Command(command::kEntryDelete)->setEnabled(open && idle);
     Command(command::kBackupAll)->setEnabled(open && idle);
+    // The dialog's port goes into the connection record that a run or a PLC command is using.
+    Command(command::kConfiguration)->setEnabled(idle);
     Command(command::kRestoreAll)->setEnabled(open && idle && app_.Station().settings.noWriteBack == 0);
     for (const int id : {command::kPlcStart, command::kPlcStop, command::kPlcClear}) {
         Command(id)->setEnabled(open && idle);
@@ -556,6 +558,9 @@ void MainWindow::TimerTick() {
 }
 
 void MainWindow::Configuration() {
+    if (!Idle()) {
+        return;
+    }
     app::Station& station = app_.Station();
     const auto values = app::OpenConfigDialog(station.settings, app_.ProgramDirectory().string());
     std::vector<std::string> adapters;

@@ -69,7 +69,8 @@ TEST_F(CommandsTest, RestoreAllFollowsTheWriteBackSwitchAndRestoresEveryEntryInO
         restored.push_back(e.name);
         commandsLocked = commandsLocked && !w->Command(command::kRestoreAll)->isEnabled() &&
                          !w->Command(command::kPlcStart)->isEnabled() &&
-                         !w->Command(command::kFileClose)->isEnabled();
+                         !w->Command(command::kFileClose)->isEnabled() &&
+                         !w->Command(command::kConfiguration)->isEnabled();
         e.Set(app::flag::kLastSucceeded, true);
         return 1;
     };
