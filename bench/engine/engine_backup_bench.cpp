@@ -3,35 +3,16 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/recording_front_end.h"
 #include "app/s7_backup.h"
-#include "sim/testing/plcsim_process.h"
+#include "bench/engine/engine_bench_support.h"
 
 namespace vaultra::app {
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-// Peak resident set of this process in KiB ("VmHWM" of /proc/self/status).
-double PeakMemoryKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmHWM:") {
-            double kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(4096, '\n');
-    }
-    return 0;
-}
 
 // Notes when the run enters each phase: directory, upload, project.
 class PhaseClock : public RecordingFrontEnd {
@@ -58,30 +39,20 @@ double Seconds(Clock::time_point from, Clock::time_point to) {
 
 void BM_BackupOf600BlocksOverIsoOnTcp(benchmark::State& state) {
     std::string error;
-    auto sim = sim::testing::PlcsimProcess::Start({"s7", "--demo-blocks", "600", "--iso-port", "0"}, &error);
-    if (!sim) {
+    bench::SimulatedPlc plc("vaultra_engine_bench_", &error);
+    if (!plc.Started()) {
         state.SkipWithError(("plcsim did not start: " + error).c_str());
         return;
     }
-    setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*sim->IsoPort()).c_str(), 1);
-    const fs::path root =
-        fs::temp_directory_path() / ("vaultra_engine_bench_" + std::to_string(*sim->IsoPort()));
     double connectAndDirectory = 0, upload = 0, project = 0;
     int run = 0;
     for (auto _ : state) {
         Station station;
-        station.settings.backupDirectory = (root / std::to_string(run++)).string() + "/";
-        fs::create_directories(station.settings.backupDirectory);
+        plc.Prepare(station, run++);
         PhaseClock ui;
-        DriverBinding drivers(station, ui, {sim::testing::PlcsimProcess::Executable().parent_path()},
-                              CNetworkCard([] { return std::vector<NetworkAdapter>{}; }));
-        S7Backup backup(drivers, station, ui);
-        CElement e;
-        e.name = "BENCH";
-        e.flags = flag::kS7Rfc1006 | static_cast<uint16_t>(IntervalKind::Never);
-        e.address = {127, 0, 0, 1, 2, 0};
-        e.fileName = "BENCH.S7P";
-        station.settings.skipSystemBlocks = 0;
+        const auto drivers = bench::BindDrivers(station, ui);
+        S7Backup backup(*drivers, station, ui);
+        CElement e = bench::BenchEntry();
         const auto start = Clock::now();
         if (backup.Run(e, {}) != 1) {
             state.SkipWithError("backup failed");
@@ -95,9 +66,7 @@ void BM_BackupOf600BlocksOverIsoOnTcp(benchmark::State& state) {
     state.counters["directory_s"] = connectAndDirectory / runs;
     state.counters["upload_s"] = upload / runs;
     state.counters["project_s"] = project / runs;
-    state.counters["peak_MiB"] = PeakMemoryKiB() / 1024.0;
-    std::error_code ec;
-    fs::remove_all(root, ec);
+    state.counters["peak_MiB"] = bench::PeakMemoryKiB() / 1024.0;
 }
 BENCHMARK(BM_BackupOf600BlocksOverIsoOnTcp)->Unit(benchmark::kMillisecond)->Iterations(5);
 

@@ -3,36 +3,20 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "app/recording_front_end.h"
 #include "app/s7_backup.h"
 #include "app/s7_restore.h"
+#include "bench/engine/engine_bench_support.h"
 #include "s7project/s7project.h"
-#include "sim/testing/plcsim_process.h"
 
 namespace vaultra::app {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-
-double PeakMemoryKiB() {
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    while (status >> key) {
-        if (key == "VmHWM:") {
-            double kib = 0;
-            status >> kib;
-            return kib;
-        }
-        status.ignore(4096, '\n');
-    }
-    return 0;
-}
 
 double Since(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
@@ -58,33 +42,23 @@ double ExchangesPerBlock(const fs::path& project) {
 
 void BM_RestoreOf600BlocksOverIsoOnTcp(benchmark::State& state) {
     std::string error;
-    auto sim = sim::testing::PlcsimProcess::Start({"s7", "--demo-blocks", "600", "--iso-port", "0"}, &error);
-    if (!sim) {
+    bench::SimulatedPlc plc("vaultra_restore_bench_", &error);
+    if (!plc.Started()) {
         state.SkipWithError(("plcsim did not start: " + error).c_str());
         return;
     }
-    setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*sim->IsoPort()).c_str(), 1);
-    const fs::path root =
-        fs::temp_directory_path() / ("vaultra_restore_bench_" + std::to_string(*sim->IsoPort()));
     double backupSeconds = 0, restoreSeconds = 0, exchanges = 0;
     int run = 0;
     for (auto _ : state) {
         Station station;
-        station.settings.backupDirectory = (root / std::to_string(run++)).string() + "/";
-        station.settings.skipSystemBlocks = 0;
+        plc.Prepare(station, run++);
         station.settings.noWriteBack = 0;
-        fs::create_directories(station.settings.backupDirectory);
         RecordingFrontEnd ui;
-        DriverBinding drivers(station, ui, {sim::testing::PlcsimProcess::Executable().parent_path()},
-                              CNetworkCard([] { return std::vector<NetworkAdapter>{}; }));
-        S7Backup backup(drivers, station, ui);
-        S7Restore restore(drivers, station, ui);
+        const auto drivers = bench::BindDrivers(station, ui);
+        S7Backup backup(*drivers, station, ui);
+        S7Restore restore(*drivers, station, ui);
         restore.debugOutput = [](const std::string&) {};
-        CElement e;
-        e.name = "BENCH";
-        e.flags = flag::kS7Rfc1006 | static_cast<uint16_t>(IntervalKind::Never);
-        e.address = {127, 0, 0, 1, 2, 0};
-        e.fileName = "BENCH.S7P";
+        CElement e = bench::BenchEntry();
         auto start = Clock::now();
         if (backup.Run(e, {}) != 1) {
             state.SkipWithError("backup failed");
@@ -104,9 +78,7 @@ void BM_RestoreOf600BlocksOverIsoOnTcp(benchmark::State& state) {
     state.counters["restore_s"] = restoreSeconds / runs;
     state.counters["restore_per_backup"] = backupSeconds > 0 ? restoreSeconds / backupSeconds : 0;
     state.counters["exchanges_per_block"] = exchanges;
-    state.counters["peak_MiB"] = PeakMemoryKiB() / 1024.0;
-    std::error_code ec;
-    fs::remove_all(root, ec);
+    state.counters["peak_MiB"] = bench::PeakMemoryKiB() / 1024.0;
 }
 BENCHMARK(BM_RestoreOf600BlocksOverIsoOnTcp)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -122,9 +122,11 @@ int SerialPorts::ReadByte(Port port, std::uint8_t* out) {
 
 int SerialPorts::ReadByteTimed(Port port, std::uint8_t* out, std::int32_t timeoutTicks) {
     SerialRecord& record = records_[port];
-    if (HasInput(port) == 1) {
-        return ReadByte(port, out);
+    if (Buffered(record)) {
+        *out = TakeBuffered(record);
+        return 1;
     }
+    // Each attempt reads first and waits only when nothing is there: no separate look at the line.
     const std::int32_t factor = ComCharTimeoutFactor();
     const std::int32_t attempts = ReadAttempts(timeoutTicks, factor);
     for (std::int32_t attempt = 0; attempt < attempts && record.device != nullptr; ++attempt) {

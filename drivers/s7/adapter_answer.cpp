@@ -75,7 +75,7 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
             reader.Next(code);
             reader.SkipToEnd();
             reader.CheckTrailer();
-            line_.Answer(kDle);
+            line_.AcceptWithNextTelegram();
             SendAck(record, head.sequence);
             if (late) {  // the error belongs to an earlier request
                 if (++stale > kMaxStaleAnswers) {
@@ -93,10 +93,8 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
             line_.Answer(kNak);
             continue;
         }
-        if (!line_.Answer(kDle)) {
-            record.status = kStatusPort;
-            return false;
-        }
+        // Every way on from here starts with a telegram of ours, which carries the accept.
+        line_.AcceptWithNextTelegram();
         if (late) {
             // A late answer to an earlier request: taken from the adapter and dropped.
             if (!DropAnswer(record, head, answer) || ++stale > kMaxStaleAnswers) {
@@ -164,7 +162,8 @@ bool AdapterChannel::ReceiveContinuation(ConnectionRecord& record, Answer& answe
                 line_.Answer(kNak);
                 continue;
             }
-            received = line_.Answer(kDle);
+            line_.AcceptWithNextTelegram();  // goes out with the next continue request or the ack
+            received = true;
         }
         if (!received)
             return false;

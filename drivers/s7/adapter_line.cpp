@@ -84,18 +84,20 @@ int32_t AdapterLine::TimeoutTicks() const {
 }
 
 bool AdapterLine::WaitByte(uint8_t& byte, int32_t ticks, ProgressSink* progress, bool* cancelled) {
+    if (!SendPendingAccept())
+        return false;
     uint32_t start = link::TicksNow();
     uint32_t lastReport = start;
     intptr_t reported = 0;
     for (;;) {
-        if (link::ComHasInput(port) && link::ComReadByte(port, &byte))
-            return true;
         uint32_t now = link::TicksNow();
         if (now < start)
             start = lastReport = now;  // the tick count ran backwards: restart the wait
         const int64_t left = static_cast<int64_t>(ticks) - (now - start);
-        if (left <= 0)
-            return false;
+        if (left <= 0)  // a byte that is already there still counts
+            return link::ComHasInput(port) && link::ComReadByte(port, &byte);
+        // The timed read takes a byte that is already there without waiting: no separate look first,
+        // which would cost a system call per wait.
         const int32_t slice = static_cast<int32_t>(std::min<int64_t>(left, kProgressSliceTicks));
         if (link::ComReadByteTimed(port, &byte, slice))
             return true;
@@ -112,8 +114,15 @@ bool AdapterLine::WaitByte(uint8_t& byte, int32_t ticks, ProgressSink* progress,
     }
 }
 
+bool AdapterLine::SendPendingAccept() {
+    if (!acceptPending_)
+        return true;
+    acceptPending_ = false;
+    return link::ComWriteByte(port, kDle) == 1;
+}
+
 bool AdapterLine::Answer(uint8_t control) {
-    return link::ComWriteByte(port, control) == 1;
+    return SendPendingAccept() && link::ComWriteByte(port, control) == 1;
 }
 
 void AdapterLine::AbsorbTelegram() {
@@ -125,6 +134,8 @@ void AdapterLine::AbsorbTelegram() {
 }
 
 void AdapterLine::AbsorbPending(uint32_t waitMs) {
+    if (!SendPendingAccept())
+        return;
     // Polled in small steps: a timed read on a serial port would wait at least a whole read time-out.
     const uint64_t start = link::MillisecondsNow();
     while (!link::ComHasInput(port)) {
@@ -137,16 +148,37 @@ void AdapterLine::AbsorbPending(uint32_t waitMs) {
         AbsorbTelegram();
 }
 
+bool AdapterLine::RequestToSend(ConnectionRecord& record, bool& fatal) {
+    fatal = false;
+    if (!acceptPending_) {
+        if (Answer(kStx))
+            return true;
+        record.status = kStatusPort;
+        return false;
+    }
+    acceptPending_ = false;
+    static constexpr uint8_t kAcceptThenRequest[] = {kDle, kStx};
+    if (link::ComWrite(port, kAcceptThenRequest, sizeof kAcceptThenRequest))
+        return true;
+    record.status = kStatusPort;
+    fatal = true;  // the telegram we received stays unaccepted, as when a lone DLE cannot be written
+    return false;
+}
+
 bool AdapterLine::SendTelegram(ConnectionRecord& record, std::span<const uint8_t> head,
                                std::span<const uint8_t> body) {
     const std::vector<uint8_t> framed = FramedBlock(head, body);
-    AbsorbPending(0);
+    // With an accept pending the adapter is waiting for it: nothing of its own can be waiting here.
+    if (!acceptPending_)
+        AbsorbPending(0);
     record.status = kStatusNoAnswer;
     for (int32_t attempt = 0; attempt < Attempts(); ++attempt) {
         if (attempt > 0)
             link::ComFlush(port);
-        if (!Answer(kStx)) {
-            record.status = kStatusPort;
+        bool fatal = false;
+        if (!RequestToSend(record, fatal)) {
+            if (fatal)
+                return false;
             continue;
         }
         uint8_t grant = 0;
@@ -185,6 +217,10 @@ bool AdapterLine::SendTelegram(ConnectionRecord& record, std::span<const uint8_t
 
 bool AdapterLine::ReceiveTelegram(ConnectionRecord& record, Form form, size_t n,
                                   std::vector<uint8_t>& content, int32_t timeoutTicks) {
+    if (!SendPendingAccept()) {
+        record.status = kStatusPort;
+        return false;
+    }
     for (int32_t attempt = 0; attempt < Attempts(); ++attempt) {
         content.clear();
         uint8_t first = 0;

@@ -75,10 +75,23 @@ public:
 
     // Answers DLE (accepted) or NAK; false when the port cannot be written.
     bool Answer(uint8_t control);
+    // Accepts the telegram just received with a DLE that goes out in one write with the STX of the next
+    // SendTelegram: the adapter sends nothing before that DLE, so nothing can come in between, and the
+    // two control characters cost one wake-up of the adapter instead of two. Any other operation of the
+    // line sends a pending accept first.
+    void AcceptWithNextTelegram() { acceptPending_ = true; }
 
     int32_t CharTicks() const;
     int32_t Attempts() const;
     int32_t TimeoutTicks() const;
+
+private:
+    // Sends a DLE left pending by AcceptWithNextTelegram; false when the port cannot be written.
+    bool SendPendingAccept();
+    // STX, preceded by a pending accept; a failed write of the accept leaves status 0x8000 (fatal).
+    bool RequestToSend(ConnectionRecord& record, bool& fatal);
+
+    bool acceptPending_ = false;
 };
 
 }  // namespace vaultra::s7

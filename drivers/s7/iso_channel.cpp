@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "drivers/link/tpkt.h"
 #include "drivers/s7/answer_body.h"
 #include "drivers/s7/answer_match.h"
 #include "drivers/s7/settings.h"
@@ -55,7 +56,7 @@ bool IsoChannel::CheckPending(ConnectionRecord& record) {
 }
 
 bool IsoChannel::Write(ConnectionRecord& record, const std::vector<uint8_t>& tpdu) {
-    if (tpdu.size() + s7wire::kTpktHeaderSize > 1024 ||
+    if (tpdu.size() + link::kTpktHeaderSize > 1024 ||
         !link::ComWrite(port_, tpdu.data(), static_cast<int32_t>(tpdu.size()))) {
         record.status = kStatusPort;
         return false;

@@ -12,8 +12,8 @@
 
 #include <vaultra/tarn5.h>
 
-#include "drivers/link/byte_link.h"
 #include "drivers/link/com.h"
+#include "drivers/link/forwarding_link.h"
 #include "drivers/link/lan.h"
 #include "drivers/s5/functions.h"
 #include "drivers/s5/settings.h"
@@ -28,44 +28,30 @@ constexpr int kBlocks = 200;
 constexpr double kBaud = 9600;
 
 // Passes every call to the real link and counts the bytes in each direction.
-class CountingLink : public link::ByteLink {
+class CountingLink : public link::ForwardingLink {
 public:
-    explicit CountingLink(link::ByteLink& inner) : inner_(inner) {}
+    using ForwardingLink::ForwardingLink;
     int64_t sent = 0;
     int64_t received = 0;
 
     int WriteByte(link::Port p, uint8_t v) override {
         ++sent;
-        return inner_.WriteByte(p, v);
+        return ForwardingLink::WriteByte(p, v);
     }
     int Write(link::Port p, const uint8_t* d, int32_t n) override {
         sent += n;
-        return inner_.Write(p, d, n);
+        return ForwardingLink::Write(p, d, n);
     }
-    int ReadByte(link::Port p, uint8_t* o) override { return Count(inner_.ReadByte(p, o)); }
+    int ReadByte(link::Port p, uint8_t* o) override { return Count(ForwardingLink::ReadByte(p, o)); }
     int ReadByteTimed(link::Port p, uint8_t* o, int32_t t) override {
-        return Count(inner_.ReadByteTimed(p, o, t));
+        return Count(ForwardingLink::ReadByteTimed(p, o, t));
     }
-    int OpenShared(link::Port p, int32_t b, uint8_t d, char pa, int32_t s) override {
-        return inner_.OpenShared(p, b, d, pa, s);
-    }
-    int Release(link::Port p) override { return inner_.Release(p); }
-    int Close(link::Port p) override { return inner_.Close(p); }
-    void CloseAll() override { inner_.CloseAll(); }
-    bool IsOpen(link::Port p) override { return inner_.IsOpen(p); }
-    int HasInput(link::Port p) override { return inner_.HasInput(p); }
-    int32_t ReadPacket(link::Port p, uint8_t* b, int32_t c) override { return inner_.ReadPacket(p, b, c); }
-    int Flush(link::Port p) override { return inner_.Flush(p); }
-    int Break(link::Port p, int32_t t) override { return inner_.Break(p, t); }
-    int PulseBreak(link::Port p) override { return inner_.PulseBreak(p); }
-    void* Handle(link::Port p) override { return inner_.Handle(p); }
 
 private:
     int Count(int ok) {
         received += ok == 1 ? 1 : 0;
         return ok;
     }
-    link::ByteLink& inner_;
 };
 
 // Directory of every type and every block; false on the first failure.

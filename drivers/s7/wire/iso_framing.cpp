@@ -1,16 +1,6 @@
 #include "drivers/s7/wire/iso_framing.h"
 
-#include <algorithm>
-
 namespace vaultra::s7wire {
-
-std::vector<uint8_t> TpktFrame(std::span<const uint8_t> payload) {
-    const auto header = link::TpktHeader(payload.size());
-    std::vector<uint8_t> out(header.size() + payload.size());
-    std::copy(header.begin(), header.end(), out.begin());
-    std::copy(payload.begin(), payload.end(), out.begin() + static_cast<std::ptrdiff_t>(header.size()));
-    return out;
-}
 
 std::array<uint8_t, kConnectRequestSize> ConnectionRequest(uint8_t rackSlot) {
     return {0x11, kTpduConnectRequest,

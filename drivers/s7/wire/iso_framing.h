@@ -1,20 +1,13 @@
-// ISO-on-TCP framing: the 4-byte TPKT header and the few transport PDUs of a class 0 connection.
+// ISO-on-TCP: the few transport PDUs of a class 0 connection. The TPKT header in front of each has its home
+// in the link (drivers/link/tpkt.h), which adds and strips it.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
-#include <vector>
-
-#include "drivers/link/tpkt.h"
 
 namespace vaultra::s7wire {
-
-// The TPKT layout has its home in the link, which frames every ISO-on-TCP block the driver sends.
-using link::kTpktHeaderSize;
-using link::kTpktVersion;
-using link::ParseTpktHeader;
 
 // Transport PDU codes (second byte of a transport PDU).
 inline constexpr uint8_t kTpduConnectRequest = 0xE0;
@@ -25,9 +18,6 @@ inline constexpr uint8_t kTpduLastDataUnit = 0x80;  // third byte of a data TPDU
 
 inline constexpr size_t kConnectRequestSize = 18;
 inline constexpr size_t kDataHeaderSize = 3;
-
-// The TPKT header followed by the payload, as the link puts it on the wire.
-std::vector<uint8_t> TpktFrame(std::span<const uint8_t> payload);
 
 // Connection request with local TSAP 01 00, remote TSAP 02 <rackSlot>, own reference 0x0001 and the
 // proposed TPDU size code 08.

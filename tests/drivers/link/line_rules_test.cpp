@@ -9,11 +9,28 @@
 #include "drivers/link/line_settings.h"
 #include "drivers/link/link_exports.h"
 #include "drivers/link/receive_ring.h"
+#include "drivers/link/tpkt.h"
 #include "link_test_support.h"
 #include "platform/net_adapters.h"
 
 namespace vaultra::link {
 namespace {
+
+TEST(LineRulesTest, TpktHeaderCountsItselfAndRefusesAForeignVersionOrAShortLength) {
+    const auto header = TpktHeader(3);
+    EXPECT_EQ(std::vector<std::uint8_t>(header.begin(), header.end()),
+              (std::vector<std::uint8_t>{0x03, 0x00, 0x00, 0x07}));
+    EXPECT_EQ(TpktHeader(0x1234 - kTpktHeaderSize)[2], 0x12);  // big-endian
+    std::size_t total = 0;
+    ASSERT_TRUE(ParseTpktHeader(header, total));
+    EXPECT_EQ(total, 7u);
+    const std::uint8_t foreign[] = {0x04, 0x00, 0x00, 0x07};
+    const std::uint8_t tooShort[] = {0x03, 0x00, 0x00, 0x03};
+    const std::uint8_t cut[] = {0x03, 0x00};
+    EXPECT_FALSE(ParseTpktHeader(foreign, total));
+    EXPECT_FALSE(ParseTpktHeader(tooShort, total));
+    EXPECT_FALSE(ParseTpktHeader(cut, total));
+}
 
 TEST(LineRulesTest, BaudParityAndStopBitsMapping) {
     EXPECT_EQ(MapBaudRate(0), 115200);

@@ -64,6 +64,44 @@ TEST_F(AdapterLineTest, TelegramLongerThanOneLinkWriteIsSplitOnlyThere) {
     EXPECT_EQ(joined, s7wire::FrameTelegram(content));
 }
 
+TEST_F(AdapterLineTest, APendingAcceptGoesOutInOneWriteWithTheNextStxAndOnlyThere) {
+    fake_.link.OnWrite({0x02}, {0x10}).OnWrite({0x10, 0x03}, {0x10});
+    line_.AcceptWithNextTelegram();
+    ASSERT_TRUE(line_.SendTelegram(record_, Bytes{0x01, 0x08, 0x02}));
+    const auto& calls = fake_.link.WriteCalls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[0].bytes, (Bytes{0x10, 0x02}));
+    EXPECT_EQ(calls[1].bytes, s7wire::FrameTelegram(Bytes{0x01, 0x08, 0x02}));
+    // Taken once: a second telegram starts with a lone STX again.
+    fake_.link.OnWrite({0x02}, {0x10}).OnWrite({0x10, 0x03}, {0x10});
+    ASSERT_TRUE(line_.SendTelegram(record_, Bytes{0x01, 0x07, 0x02}));
+    EXPECT_EQ(calls[2].bytes, (Bytes{0x02}));
+}
+
+TEST_F(AdapterLineTest, APendingAcceptIsSentAloneBeforeAnyWait) {
+    const Bytes framed = sim::line::FrameBlock(Bytes{0x01, 0x08, 0x20});
+    fake_.link.Deliver({0x02});
+    fake_.link.OnWrite({0x10}, {}).OnWrite({0x10}, framed);
+    line_.AcceptWithNextTelegram();
+    std::vector<uint8_t> got;
+    ASSERT_TRUE(line_.ReceiveTelegram(record_, AdapterLine::Form::kAny, 16, got, 10));
+    EXPECT_EQ(fake_.link.Written(), (Bytes{0x10, 0x10, 0x10}));  // the accept, the grant, our accept
+    EXPECT_EQ(fake_.link.WriteCalls().size(), 3u);
+
+    line_.AcceptWithNextTelegram();
+    uint8_t byte = 0;
+    EXPECT_FALSE(line_.WaitByte(byte, 2));
+    EXPECT_EQ(fake_.link.WriteCalls().back().bytes, (Bytes{0x10}));
+}
+
+TEST_F(AdapterLineTest, AnAcceptThatCannotBeWrittenEndsTheSendWithStatus8000) {
+    fake_.link.FailWrites(true);
+    line_.AcceptWithNextTelegram();
+    EXPECT_FALSE(line_.SendTelegram(record_, Bytes{0x01}));
+    EXPECT_EQ(+record_.status, kStatusPort);
+    EXPECT_EQ(fake_.link.WriteCalls().size(), 1u);  // no further attempt without the accept
+}
+
 TEST_F(AdapterLineTest, NakMakesTheWholeTelegramGoAgainAfterAPurge) {
     fake_.link.OnWrite({0x02}, {0x10})
         .OnWrite({0x10, 0x03}, {0x15})

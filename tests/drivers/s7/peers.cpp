@@ -48,15 +48,21 @@ int AdapterPeer::Take(std::uint8_t* out, std::uint64_t waitMs) {
     return 1;
 }
 
-int AdapterPeer::WriteByte(link::Port, std::uint8_t value) {
+void AdapterPeer::Consume(uint8_t value) {
     written.push_back(value);
     Feed(value);
+}
+
+int AdapterPeer::WriteByte(link::Port, std::uint8_t value) {
+    writeCalls.push_back({value});
+    Consume(value);
     return 1;
 }
 
 int AdapterPeer::Write(link::Port, const std::uint8_t* data, std::int32_t n) {
+    writeCalls.emplace_back(data, data + n);
     for (std::int32_t i = 0; i < n; ++i)
-        WriteByte(0, data[i]);
+        Consume(data[i]);
     return 1;
 }
 

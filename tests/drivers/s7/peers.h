@@ -59,6 +59,7 @@ public:
     std::vector<Bytes> telegrams;    // contents of the driver's telegrams, in order
     std::vector<uint8_t> sequences;  // sequence bytes of the driver's data telegrams
     int pieces = 0;                  // continuation telegrams sent
+    std::vector<Bytes> writeCalls;   // what each write of the driver carried
 
     int ReadByte(link::Port, std::uint8_t* out) override { return Take(out, 1000); }
     int ReadByteTimed(link::Port, std::uint8_t* out, std::int32_t ticks) override {
@@ -86,6 +87,7 @@ private:
     void StartNext();
     void Answer(const Bytes& pdu);
     void Emit(std::initializer_list<uint8_t> bytes) { out_.insert(out_.end(), bytes); }
+    void Consume(uint8_t value);  // one byte the driver wrote
 
     State state_ = State::kIdle;
     sim::line::BlockReceiver receiver_{4096};

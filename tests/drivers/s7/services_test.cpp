@@ -156,6 +156,26 @@ TEST_F(ServicesTest, UploadAnswersSplitByTheAdapterAreAppended) {
     EXPECT_GT(peer.pieces, 0);
 }
 
+TEST_F(ServicesTest, TheAcceptOfEachAnswerAndPieceSharesAWriteWithTheStxThatFollowsIt) {
+    peer.plc.uploadPiece = 440;  // answers the adapter splits: continue requests between the pieces
+    AddBlocks('A', 0x0A, 1, 900, 3);
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    peer.writeCalls.clear();
+    std::vector<uint8_t> image(900);
+    BlockRecord block{};
+    block.image = image.data();
+    ASSERT_EQ(ReadBlock(channel, record, &block, 0, 3, 0), 1);
+    EXPECT_EQ(image, (peer.plc.blocks[{'A', 3}]));
+    const auto& calls = peer.writeCalls;
+    const int answers = peer.plc.seen["startUpload"] + peer.plc.seen["upload"] + peer.plc.seen["endUpload"];
+    ASSERT_GT(peer.pieces, 0);
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), Bytes{0x10, 0x02}), answers + peer.pieces);
+    for (size_t i = 1; i < calls.size(); ++i)
+        EXPECT_FALSE(calls[i - 1] == Bytes{0x10} && calls[i] == Bytes{0x02}) << "write " << i;
+    // Seven writes per request, one per turn of the line, plus three per piece.
+    EXPECT_EQ(calls.size(), static_cast<size_t>(7 * answers + 3 * peer.pieces));
+}
+
 TEST_F(ServicesTest, UploadInOneAnswerStillEndsTheUpload) {
     AddBlocks('A', 0x0A, 1, 150, 2);
     std::vector<uint8_t> image(150);

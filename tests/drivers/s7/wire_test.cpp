@@ -65,17 +65,6 @@ TEST(IsoFraming, ConnectionRequestCarriesRackSlotInTheRemoteTsap) {
                                                   0xC1, 0x02, 0x01, 0x00, 0xC2, 0x02, 0x02, 0x02}));
 }
 
-TEST(IsoFraming, TpktHeaderCountsItself) {
-    const auto framed = TpktFrame(DataHeader());
-    EXPECT_EQ(framed, (Bytes{0x03, 0x00, 0x00, 0x07, 0x02, 0xF0, 0x80}));
-    size_t total = 0;
-    ASSERT_TRUE(ParseTpktHeader(framed, total));
-    EXPECT_EQ(total, 7u);
-    EXPECT_FALSE(ParseTpktHeader(Bytes{0x04, 0x00, 0x00, 0x07}, total));
-    EXPECT_FALSE(ParseTpktHeader(Bytes{0x03, 0x00, 0x00, 0x03}, total));
-    EXPECT_FALSE(ParseTpktHeader(Bytes{0x03, 0x00}, total));
-}
-
 TEST(IsoFraming, ConnectConfirmYieldsPeerReferenceAndDisconnectEchoesIt) {
     Bytes cc{0x11, 0xD0, 0x00, 0x01, 0x44, 0x31, 0x00, 0xC0, 0x01,
              0x0A, 0xC1, 0x02, 0x01, 0x00, 0xC2, 0x02, 0x02, 0x00};
