@@ -3,6 +3,7 @@
 #include "app/engine_texts.h"
 #include "app/operand_access.h"
 #include "app/procedure_support.h"
+#include "app/text_catalogue.h"
 
 namespace vaultra::app {
 
@@ -17,7 +18,7 @@ PlcTrigger::Poll PlcTrigger::ReadRequests(CElement& e) {
     }
     ConnectionRecord& record = station_.record;
     const S7Table& s7 = drivers_.S7();
-    ui_.StatusText(Format(texts::kCheckTrigger, e.name.c_str()));
+    ui_.StatusText(Format(Tr(texts::kCheckTrigger), e.name.c_str()));
     poll.result = e.backupBit.empty() ? 1 : ReadOperandBit(s7, record, e.backupBit, poll.backupRequest);
     if (poll.result != 0 && !e.restoreBit.empty()) {
         poll.result = ReadOperandBit(s7, record, e.restoreBit, poll.restoreRequest);

@@ -8,6 +8,7 @@
 #include "app/procedure_support.h"
 #include "app/s7_backup.h"
 #include "app/s7_password.h"
+#include "app/text_catalogue.h"
 #include "platform/debug_output.h"
 #include "s7project/s7project.h"
 
@@ -121,7 +122,7 @@ bool RestoreRun::Abort() {
 bool RestoreRun::ReadProject(const std::string& fileSuffix) {
     const auto path = S7ProjectPath(p_.station_.settings.backupDirectory, e_.fileName, fileSuffix);
     if (!path) {
-        Fail(Format(texts::kBadFileSuffix, e_.name.c_str(), Printable(fileSuffix).c_str()));
+        Fail(Format(Tr(texts::kBadFileSuffix), e_.name.c_str(), Printable(fileSuffix).c_str()));
         return false;
     }
     const std::string project = RestoreProjectFile(*path);
@@ -129,7 +130,7 @@ bool RestoreRun::ReadProject(const std::string& fileSuffix) {
         p_.readProject ? p_.readProject(project, blocks_) : s7project::ReadS7Project(project, blocks_);
     // Without a readable project there is nothing to restore: the PLC is left alone.
     if (!read || blocks_.empty()) {
-        Fail(Format(texts::kProjectNotReadable, e_.name.c_str(), project.c_str()));
+        Fail(Format(Tr(texts::kProjectNotReadable), e_.name.c_str(), project.c_str()));
         return false;
     }
     return true;
@@ -149,7 +150,7 @@ bool RestoreRun::SendPassword(OpenConnection& connection) {
 
 bool RestoreRun::Refused(const TypeEntry& type, uint16_t number) {
     const char* name = kS7TypeNames[static_cast<std::size_t>(type.index)];
-    ui_.StatusText(Format(texts::kBlockRefused, e_.name.c_str(), name, number));
+    ui_.StatusText(Format(Tr(texts::kBlockRefused), e_.name.c_str(), name, number));
     p_.refused_.push_back(Format("%s %05u", name, number));
     if (type.imageType != s7project::subblock::kSfc && type.imageType != s7project::subblock::kSfb) {
         p_.refusedUserBlock_ = true;
@@ -160,7 +161,7 @@ bool RestoreRun::Refused(const TypeEntry& type, uint16_t number) {
 bool RestoreRun::WriteBlock(s7project::BlockImage& image, const TypeEntry& type, uint16_t number) {
     const S7Table& s7 = p_.drivers_.S7();
     const char* name = kS7TypeNames[static_cast<std::size_t>(type.index)];
-    ui_.StatusText(Format(texts::kWriteBlock, e_.name.c_str(), name, number));
+    ui_.StatusText(Format(Tr(texts::kWriteBlock), e_.name.c_str(), name, number));
     for (bool compressed = false;;) {
         BlockRecord block{};
         block.marker[0] = block.marker[1] = 0x70;
@@ -208,7 +209,7 @@ bool RestoreRun::WriteBlocks() {
         const auto header = s7project::ReadBlockHeader(image);
         const TypeEntry* type = header ? TypeOf(header->type) : nullptr;
         if (header && type == nullptr) {
-            ui_.StatusText(Format(texts::kUnknownBlockType, e_.name.c_str(), header->type));
+            ui_.StatusText(Format(Tr(texts::kUnknownBlockType), e_.name.c_str(), header->type));
         }
         // System data are never written back: they describe the hardware the PLC already has.
         const bool write = type != nullptr && type->index != 1 &&
@@ -249,7 +250,7 @@ int RestoreRun::Execute(const std::string& fileSuffix) {
     OpenConnection connection(p_.drivers_.S7(), record_);
     ui_.SetProgress(10);
     if (!SendPassword(connection)) {
-        return Fail(Format(texts::kPasswordRefused, e_.name.c_str()));
+        return Fail(Format(Tr(texts::kPasswordRefused), e_.name.c_str()));
     }
     ui_.StatusText(texts::kPlcInit);
     if (p_.station_.settings.stopPlc != 0) {

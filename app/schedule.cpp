@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/text_catalogue.h"
 #include "platform/time.h"
 
 namespace vaultra::app {
@@ -117,17 +118,17 @@ uint8_t WeekdayIndex(std::string_view text) {
 std::string IntervalText(const CElement& e) {
     switch (e.IntervalKindValue()) {
         case 0:
-            return Format("Alle        %02d:%02d", e.hour, e.minute);
+            return Format(Tr("Alle        %02d:%02d"), e.hour, e.minute);
         case 1:
-            return Format("T\xC3\xA4glich um  %02d:%02d", e.hour, e.minute);
+            return Format(Tr("T\xC3\xA4glich um  %02d:%02d"), e.hour, e.minute);
         case 2:
-            return WeekdayText(e.day) + Format(" um %02d:%02d", e.hour, e.minute);
+            return Tr(WeekdayText(e.day)) + Format(Tr(" um %02d:%02d"), e.hour, e.minute);
         case 3:
-            return Format("am %02d. um %02d:%02d", e.day, e.hour, e.minute);
+            return Format(Tr("am %02d. um %02d:%02d"), e.day, e.hour, e.minute);
         case 4:
-            return "nie                 ";
+            return Tr("nie                 ");
         case 5:
-            return "per SPS-Trigger     ";
+            return Tr("per SPS-Trigger     ");
         default:
             return "--------------------";
     }

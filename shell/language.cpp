@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/text_catalogue.h"
 #include "shell/dialog_buttons.h"
 #include "shell/user_settings.h"
 
@@ -36,6 +37,8 @@ bool Language::Select(int language) {
         installed_ = false;
     }
     current_ = language;
+    // The engine's texts (status line, messages, list columns) follow the window's language.
+    app::SetLanguage(language == kEnglish ? app::Language::English : app::Language::German);
     return true;
 }
 

@@ -1,11 +1,11 @@
 #include "shell/list_view.h"
 
-#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
 
 #include "app/list_line.h"
+#include "app/text_catalogue.h"
 
 namespace vaultra::shell {
 
@@ -102,9 +102,9 @@ void ListView::paintEvent(QPaintEvent*) {
     const int first = verticalScrollBar()->value() / LineHeight();
     const int last = (verticalScrollBar()->value() + viewport()->height()) / LineHeight() + 1;
     if (first <= 1 && last >= 1) {
-        // The header is the catalogue's, like the window's other texts; the entry lines are data.
+        // The header and the interval column come in the window's language from the engine's catalogue.
         const std::string header(app::kListHeader);
-        DrawLine(painter, 1, QCoreApplication::translate("Engine", header.c_str()), Qt::black, nullptr);
+        DrawLine(painter, 1, QString::fromStdString(app::Tr(header)), Qt::black, nullptr);
     }
     // Only the rows in sight are formatted: a long list repaints as fast as a short one.
     const int count = static_cast<int>(station_.entries.size());

@@ -123,6 +123,10 @@ void MainWindow::BuildCommands() {
     on(command::kEntryNew, [this] { EntryNew(); });
     on(command::kEntryDelete, [this] { EntryDelete(); });
     on(command::kBackupAll, [this] { BackupAll(); });
+    on(command::kRestoreAll, [this] { RestoreAll(); });
+    on(command::kPlcStart, [this] { RunPlcCommand(app::PlcCommand::Start); });
+    on(command::kPlcStop, [this] { RunPlcCommand(app::PlcCommand::Stop); });
+    on(command::kPlcClear, [this] { RunPlcCommand(app::PlcCommand::Clear); });
     on(command::kConfiguration, [this] { Configuration(); });
     on(command::kLanguage, [this] { ChooseLanguage(); });
     Command(command::kFileNew)->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
@@ -295,9 +299,13 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
+bool MainWindow::Idle() const {
+    return !app_.Station().runBusy && !plcCommandBusy_;
+}
+
 void MainWindow::UpdateCommands() {
     const bool open = app_.HasSet();
-    const bool idle = !app_.Station().runBusy;
+    const bool idle = Idle();
     Command(command::kFileNew)->setEnabled(!open && idle);
     Command(command::kFileOpen)->setEnabled(idle);
     Command(command::kFileClose)->setEnabled(open && idle);
@@ -312,10 +320,11 @@ void MainWindow::UpdateCommands() {
     Command(command::kEntryNew)->setEnabled(open);
     Command(command::kEntryDelete)->setEnabled(open && idle);
     Command(command::kBackupAll)->setEnabled(open && idle);
-    // The restore procedures and the PLC commands are not part of this station yet.
-    Command(command::kRestoreAll)->setEnabled(false);
+    // The dialog's port goes into the connection record that a run or a PLC command is using.
+    Command(command::kConfiguration)->setEnabled(idle);
+    Command(command::kRestoreAll)->setEnabled(open && idle && app_.Station().settings.noWriteBack == 0);
     for (const int id : {command::kPlcStart, command::kPlcStop, command::kPlcClear}) {
-        Command(id)->setEnabled(false);
+        Command(id)->setEnabled(open && idle);
     }
 }
 
@@ -377,7 +386,7 @@ bool MainWindow::AskToSave() {
 }
 
 void MainWindow::FileNew() {
-    if (app_.Station().runBusy || !AskToSave()) {
+    if (!Idle() || !AskToSave()) {
         return;
     }
     app_.NewSet();
@@ -385,7 +394,7 @@ void MainWindow::FileNew() {
 }
 
 void MainWindow::FileOpen() {
-    if (app_.Station().runBusy || !AskToSave()) {
+    if (!Idle() || !AskToSave()) {
         return;
     }
     QString path;
@@ -403,7 +412,7 @@ void MainWindow::FileOpen() {
 
 void MainWindow::OpenRecent(int index) {
     const auto& files = app_.Settings().recent.Files();
-    if (app_.Station().runBusy || index >= static_cast<int>(files.size()) || !AskToSave()) {
+    if (!Idle() || index >= static_cast<int>(files.size()) || !AskToSave()) {
         return;
     }
     const std::string path = files[static_cast<std::size_t>(index)];
@@ -443,7 +452,7 @@ bool MainWindow::FileSaveAs() {
 }
 
 bool MainWindow::FileClose() {
-    if (app_.Station().runBusy || !AskToSave()) {
+    if (!Idle() || !AskToSave()) {
         return false;
     }
     app_.CloseSet();
@@ -468,8 +477,8 @@ void MainWindow::EntryNew() {
 
 void MainWindow::EntryEdit(int index) {
     app::Station& station = app_.Station();
-    // An entry that a run is working on is not changed under it.
-    if (station.runBusy || index < 0 || static_cast<std::size_t>(index) >= station.entries.size()) {
+    // An entry that a run or a PLC command is working on is not changed under it.
+    if (!Idle() || index < 0 || static_cast<std::size_t>(index) >= station.entries.size()) {
         return;
     }
     EntryDialogWindow dialog(app::DialogValuesFromEntry(station.entries[static_cast<std::size_t>(index)]),
@@ -484,6 +493,10 @@ void MainWindow::EntryEdit(int index) {
 }
 
 void MainWindow::EntryDelete() {
+    // A PLC command walks the list by position: nothing leaves it while one works.
+    if (plcCommandBusy_) {
+        return;
+    }
     if (app_.Station().DeleteMarked() > 0) {
         app_.MarkModified();
     }
@@ -492,7 +505,7 @@ void MainWindow::EntryDelete() {
 
 template <typename Fn>
 void MainWindow::Run(Fn fn) {
-    const bool wasBusy = app_.Station().runBusy;
+    const bool wasBusy = !Idle();
     const quint64 textsBefore = app_.Ui().StatusCount();
     fn();
     if (!wasBusy) {
@@ -510,20 +523,44 @@ void MainWindow::Run(Fn fn) {
 }
 
 void MainWindow::BackupAll() {
-    if (app_.Station().runBusy) {
+    if (!Idle()) {
         return;
     }
     Run([this] { app_.Engine().BackupAll(); });
 }
 
+void MainWindow::RestoreAll() {
+    if (!Idle() || app_.Station().settings.noWriteBack != 0) {
+        return;
+    }
+    Run([this] { app_.Engine().RestoreAll(); });
+}
+
+void MainWindow::RunPlcCommand(app::PlcCommand command) {
+    if (!app_.HasSet() || !Idle()) {
+        return;
+    }
+    // The command does not hold the engine's busy flag, but its message boxes and waits serve events:
+    // the timer pass and the list commands wait for it here.
+    Run([this, command] {
+        plcCommandBusy_ = true;
+        UpdateCommands();
+        app_.Engine().Commands().Run(command, true);
+        plcCommandBusy_ = false;
+    });
+}
+
 void MainWindow::TimerTick() {
-    if (app_.Station().runBusy) {
+    if (!Idle()) {
         return;
     }
     Run([this] { app_.Engine().TimerTick(); });
 }
 
 void MainWindow::Configuration() {
+    if (!Idle()) {
+        return;
+    }
     app::Station& station = app_.Station();
     const auto values = app::OpenConfigDialog(station.settings, app_.ProgramDirectory().string());
     std::vector<std::string> adapters;
@@ -557,6 +594,12 @@ void MainWindow::About() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // A PLC command is not broken off half way (a clear in particular): the window closes when it ends.
+    if (plcCommandBusy_) {
+        event->ignore();
+        closeAfterRun_ = true;
+        return;
+    }
     if (app_.Station().runBusy) {
         event->ignore();
         if (closeAfterRun_) {

@@ -11,6 +11,7 @@
 #include <QToolBar>
 #include <map>
 
+#include "app/plc_commands.h"
 #include "shell/list_view.h"
 #include "shell/status_panes.h"
 
@@ -76,6 +77,11 @@ public:
     void EntryEdit(int index);
     void EntryDelete();
     void BackupAll();
+    void RestoreAll();
+    // Start, stop or clear of the marked entries' PLCs, after the operator's confirmation.
+    void RunPlcCommand(app::PlcCommand command);
+    // True while a PLC command works: the run loop and the other commands wait.
+    bool PlcCommandBusy() const { return plcCommandBusy_; }
     void Configuration();
     void ChooseLanguage();
     void About();
@@ -95,6 +101,8 @@ private:
     void Retranslate();
     // Asks whether a changed set is saved; false when the operator cancels.
     bool AskToSave();
+    // Neither a run nor a PLC command is working: both use the one connection record.
+    bool Idle() const;
     // Runs an engine call with the commands locked while it works.
     template <typename Fn>
     void Run(Fn fn);
@@ -109,6 +117,7 @@ private:
     std::map<int, QAction*> commands_;
     std::map<int, const char*> prompts_;
     bool closeAfterRun_ = false;
+    bool plcCommandBusy_ = false;
 };
 
 }  // namespace vaultra::shell

@@ -8,6 +8,7 @@
 #include "platform/dynlib.h"
 #include "platform/files.h"
 #include "platform/process.h"
+#include "s7project/s7project.h"
 #include "shell/main_window.h"
 
 namespace vaultra::shell {
@@ -55,6 +56,11 @@ ShellApp::ShellApp(ShellOptions options)
                                             : options_.libraryDirectories,
         options_.adapters ? app::CNetworkCard(options_.adapters) : app::CNetworkCard());
     engine_ = std::make_unique<app::Engine>(station_, ui_, clock_, *drivers_);
+    engine_->Commands().sleep = WaitServingEvents;
+    // Writing a project waits for the disk for a good part of a second: the window goes on meanwhile.
+    engine_->S7Procedure().writeProject = [](const fs::path& path, const s7project::BlockList& blocks) {
+        return RunServingEvents([&] { return s7project::WriteS7Project(path, blocks); });
+    };
 }
 
 ShellApp::~ShellApp() {

@@ -2,9 +2,16 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
+#include <chrono>
+#include <future>
+#include <system_error>
+
+#include "app/text_catalogue.h"
 
 namespace vaultra::shell {
 
@@ -12,11 +19,33 @@ namespace {
 
 constexpr qint64 kKeepAliveMs = 20;
 
-QString FromUtf8(const std::string& text) {
-    return QString::fromStdString(text);
+// The engine hands over some texts in German; the catalogue gives them in the chosen language (a text
+// that is already translated, or has no entry, stays as it is).
+QString Translated(const std::string& text) {
+    return QString::fromStdString(app::Tr(text));
 }
 
 }  // namespace
+
+void WaitServingEvents(uint32_t ms) {
+    QEventLoop loop;
+    QTimer::singleShot(std::chrono::milliseconds(ms), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool RunServingEvents(const std::function<bool()>& work) {
+    std::future<bool> result;
+    try {
+        result = std::async(std::launch::async, work);
+    } catch (const std::system_error&) {
+        return work();  // no thread to be had: the work runs here, as it always could
+    }
+    // Events are served at least every 10 ms while the helper works.
+    while (result.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        QApplication::processEvents(QEventLoop::AllEvents);
+    }
+    return result.get();
+}
 
 app::MessageAnswer AskOperator(QWidget* parent, const QString& text, app::MessageButtons buttons) {
     QMessageBox box(parent);
@@ -74,10 +103,11 @@ bool WindowFrontEnd::eventFilter(QObject* watched, QEvent* event) {
 
 void WindowFrontEnd::StatusText(const std::string& text) {
     ++statusCount_;
+    const QString shown = Translated(text);
     if (panes_) {
-        panes_->StatusText(FromUtf8(text));
+        panes_->StatusText(shown);
     }
-    Q_EMIT StatusShown(FromUtf8(text));
+    Q_EMIT StatusShown(shown);
     KeepAlive();
 }
 
@@ -89,7 +119,7 @@ void WindowFrontEnd::ShowIdleStatus() {
 
 void WindowFrontEnd::ShowClock(const std::string& text) {
     if (panes_) {
-        panes_->ShowClock(FromUtf8(text));
+        panes_->ShowClock(QString::fromStdString(text));
     }
 }
 
@@ -150,8 +180,7 @@ app::AbortRequest WindowFrontEnd::PollAbort() {
 }
 
 app::MessageAnswer WindowFrontEnd::MessageBox(const std::string& text, app::MessageButtons buttons) {
-    // The engine's texts are German; the catalogue gives their English form when one is loaded.
-    return AskOperator(owner_, QApplication::translate("Engine", text.c_str()), buttons);
+    return AskOperator(owner_, Translated(text), buttons);
 }
 
 void WindowFrontEnd::RepaintList() {

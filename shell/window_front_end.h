@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
 
 #include "app/front_end.h"
@@ -67,6 +68,15 @@ private:
     bool pumping_ = false;
     quint64 statusCount_ = 0;
 };
+
+// Waits ms milliseconds while the window goes on painting and taking input: the waits of the PLC
+// commands would otherwise freeze it for seconds.
+void WaitServingEvents(uint32_t ms);
+
+// Runs work on a helper thread while this thread goes on serving the window's events, and returns its
+// result. For file work of a run (writing a project waits for the disk) that touches nothing the window
+// uses; PLC work stays on this thread.
+bool RunServingEvents(const std::function<bool()>& work);
 
 // A message box with the program's own button texts; the answer in the engine's terms.
 app::MessageAnswer AskOperator(QWidget* parent, const QString& text, app::MessageButtons buttons);

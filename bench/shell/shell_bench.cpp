@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QScrollBar>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -129,6 +130,8 @@ void BM_BackupAllResponsiveness(benchmark::State& state) {
     s.app->Station().AddEntry(e);
     s.app->Station().settings.backupDirectory = s.dir.string() + "/";
     qint64 longest = 0;
+    int over100 = 0;
+    QString longestEndedAt;
     for (auto _ : state) {
         QElapsedTimer clock;
         qint64 last = 0;
@@ -141,7 +144,16 @@ void BM_BackupAllResponsiveness(benchmark::State& state) {
         });
         QObject::connect(&watcher, &QTimer::timeout, [&] {
             if (s.app->Station().runBusy && clock.isValid()) {
-                longest = std::max(longest, clock.elapsed() - last);
+                const qint64 gap = clock.elapsed() - last;
+                if (gap > 100) {
+                    ++over100;
+                    std::fprintf(stderr, "wait of %lld ms ended at \"%s\"\n", static_cast<long long>(gap),
+                                 w->Panes().Message().toUtf8().constData());
+                }
+                if (gap > longest) {
+                    longest = gap;
+                    longestEndedAt = w->Panes().Message();
+                }
                 last = clock.elapsed();
             }
         });
@@ -149,6 +161,9 @@ void BM_BackupAllResponsiveness(benchmark::State& state) {
         w->BackupAll();
     }
     state.counters["longest_wait_ms"] = static_cast<double>(longest);
+    state.counters["waits_over_100ms"] = static_cast<double>(over100);
+    std::fprintf(stderr, "longest wait ended at the status text \"%s\"\n",
+                 longestEndedAt.toUtf8().constData());
     s.app->CloseSet();
     w->DocumentChanged();
 }

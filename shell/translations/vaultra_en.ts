@@ -546,19 +546,4 @@ Clear</translation>
         <translation>SCRL</translation>
     </message>
 </context>
-<context>
-    <name>Engine</name>
-    <message>
-        <source>Name	Adresse	Passwort	Intervall	nächster Backup	Dateiname</source>
-        <translation>Name	Address	Password	Interval	Next backup	File name</translation>
-    </message>
-    <message>
-        <source>Die Escape-Taste wurde gedrückt.
- Wollen Sie wirklich Abbrechen ?
-</source>
-        <translation>The Escape key was pressed.
- Do you really want to abort?
-</translation>
-    </message>
-</context>
 </TS>

@@ -18,15 +18,8 @@ namespace {
 using namespace testing;
 namespace fs = std::filesystem;
 
-class RunTest : public ::testing::Test {
+class RunTest : public WindowTest {
 protected:
-    void Open(std::vector<app::CElement> entries) {
-        app = f.StartWithSet(entries);
-        ASSERT_TRUE(app);
-        w = app->Window();
-        w->RunTimer().stop();  // the tests drive the passes themselves
-    }
-
     // A procedure that works in steps and checks for an abort between them, as the real ones do.
     void InstallSteppedProcedure(int steps, std::function<void(int)> atStep) {
         app->Engine().backupS7 = [this, steps, atStep](app::CElement& e) {
@@ -43,9 +36,6 @@ protected:
         };
     }
 
-    ShellFixture f;
-    std::unique_ptr<ShellApp> app;
-    MainWindow* w = nullptr;
     int stepsDone = 0;
 };
 
@@ -88,8 +78,6 @@ TEST_F(RunTest, BackupAllOfASimulatedPlcShowsTextsAndProgressAndStaysResponsive)
         last = clock.elapsed();
     });
     watcher.start(10);
-    QStringList shown;
-    QObject::connect(&app->Ui(), &WindowFrontEnd::StatusShown, [&](const QString& t) { shown << t; });
     MessageLog log;
     EXPECT_TRUE(w->Command(command::kBackupAll)->isEnabled());
     w->Command(command::kBackupAll)->trigger();

@@ -4,6 +4,19 @@
 #include <QApplication>
 #include <cstdlib>
 
+#include "app/text_catalogue.h"
+
+namespace {
+
+// The engine's language is the process's: every test begins in German whatever the one before chose.
+class GermanAtEveryStart : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override {
+        vaultra::app::SetLanguage(vaultra::app::Language::German);
+    }
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     QApplication application(argc, argv);
@@ -11,5 +24,6 @@ int main(int argc, char** argv) {
     // Tests close main windows one after another; the program goes on.
     QApplication::setQuitOnLastWindowClosed(false);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new GermanAtEveryStart);
     return RUN_ALL_TESTS();
 }

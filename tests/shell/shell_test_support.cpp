@@ -53,13 +53,25 @@ std::unique_ptr<ModalResponder> AnswerMessage(const QString& button, QString* te
     });
 }
 
-MessageLog::MessageLog(QString button) : button_(std::move(button)), timer_(new QTimer) {
+MessageLog::MessageLog(QString button) : MessageLog(QStringList{std::move(button)}) {}
+
+MessageLog::MessageLog(QStringList buttons) : buttons_(std::move(buttons)), timer_(new QTimer) {
     QObject::connect(timer_, &QTimer::timeout, [this] {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (box != nullptr && box->isVisible()) {
-            texts << box->text();
-            ClickButton(box, button_);
+        if (box == nullptr || !box->isVisible()) {
+            return;
         }
+        texts << box->text();
+        for (const QString& button : buttons_) {
+            for (QAbstractButton* b : box->buttons()) {
+                if (b->text() == button) {
+                    b->click();
+                    return;
+                }
+            }
+        }
+        ADD_FAILURE() << "no answer for the box " << box->text().toStdString();
+        box->reject();
     });
     timer_->start(5);
 }
@@ -122,6 +134,14 @@ std::unique_ptr<ShellApp> ShellFixture::StartWithSet(const std::vector<app::CEle
         return nullptr;
     }
     return app;
+}
+
+void WindowTest::Open(const std::vector<app::CElement>& entries) {
+    app = f.StartWithSet(entries);
+    ASSERT_TRUE(app);
+    w = app->Window();
+    w->RunTimer().stop();
+    QObject::connect(&app->Ui(), &WindowFrontEnd::StatusShown, w, [this](const QString& t) { shown << t; });
 }
 
 app::CElement MakeEntry(app::InterfaceKind kind, const std::string& name) {

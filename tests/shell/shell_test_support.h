@@ -11,7 +11,10 @@
 #include <memory>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "app/element.h"
+#include "shell/main_window.h"
 #include "shell/shell_app.h"
 #include "tests/app/temp_dir.h"
 
@@ -41,11 +44,13 @@ std::unique_ptr<ModalResponder> AnswerMessage(const QString& button, QString* te
 class MessageLog {
 public:
     explicit MessageLog(QString button = QStringLiteral("OK"));
+    // Answers each box with the first of these buttons that it has.
+    explicit MessageLog(QStringList buttons);
     ~MessageLog();
     QStringList texts;
 
 private:
-    QString button_;
+    QStringList buttons_;
     class QTimer* timer_;
 };
 
@@ -73,6 +78,18 @@ public:
 
 private:
     vaultra::testing::TempDir dir_;
+};
+
+// A German program started with a set of these entries, its run timer stopped so that the test drives the
+// passes itself; every status text collected in shown.
+class WindowTest : public ::testing::Test {
+protected:
+    void Open(const std::vector<app::CElement>& entries);
+
+    ShellFixture f;
+    QStringList shown;
+    std::unique_ptr<ShellApp> app;
+    MainWindow* w = nullptr;
 };
 
 // One entry of each interface with a name and an address of its kind.
