@@ -216,7 +216,7 @@ TEST_F(CliStation, S5EntryIsBackedUpIntoAProgramFileRestoredAndASignalEndsTheQui
     ASSERT_EQ(Cli({"config", set, "--no-write-back", "0"}).status, 0);
     const Result restore = Cli({"restore", set, "0", "--yes"});
     EXPECT_EQ(restore.status, 0);
-    EXPECT_TRUE(Has(restore, "] korrekt in AG geschrieben")) << ::testing::PrintToString(restore.lines);
+    EXPECT_TRUE(Has(restore, "] PRESSE5: korrekt in AG geschrieben")) << ::testing::PrintToString(restore.lines);
 }
 
 }  // namespace
