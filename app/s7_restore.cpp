@@ -161,7 +161,7 @@ bool RestoreRun::Refused(const TypeEntry& type, uint16_t number) {
 bool RestoreRun::WriteBlock(s7project::BlockImage& image, const TypeEntry& type, uint16_t number) {
     const S7Table& s7 = p_.drivers_.S7();
     const char* name = kS7TypeNames[static_cast<std::size_t>(type.index)];
-    ui_.StatusText(Format(Tr(texts::kWriteBlock), e_.name.c_str(), name, number));
+    ui_.DetailText(Format(Tr(texts::kWriteBlock), e_.name.c_str(), name, number));
     for (bool compressed = false;;) {
         BlockRecord block{};
         block.marker[0] = block.marker[1] = 0x70;
