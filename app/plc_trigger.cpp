@@ -13,6 +13,11 @@ PlcTrigger::PlcTrigger(DriverBinding& drivers, Station& station, FrontEnd& ui, S
 
 PlcTrigger::Poll PlcTrigger::ReadRequests(CElement& e) {
     Poll poll;
+    if (!IsS7Entry(e)) {
+        // The request operands are read through the S7 drivers only; an S5 entry must not bind them.
+        ui_.StatusText(Format(Tr(texts::kS5TriggerNotAvailable), e.name.c_str()));
+        return poll;
+    }
     if (drivers_.ConnectS7(e) == 0) {
         return poll;
     }

@@ -341,6 +341,19 @@ TEST_F(TriggerE2E, UnreachablePlcFailsThePoll) {
     EXPECT_TRUE(s.entry.Has(flag::kLastFailed));
 }
 
+TEST_F(TriggerE2E, S5EntryFailsThePollWithItsTextInsteadOfReachingTheS7Drivers) {
+    s.entry.flags = static_cast<uint16_t>(flag::kS5Lan | static_cast<uint16_t>(IntervalKind::PlcTrigger));
+    EXPECT_EQ(trigger->Check(s.entry), 0);
+    EXPECT_TRUE(s.entry.Has(flag::kLastFailed));
+    EXPECT_TRUE(Contains(s.ui.StatusTexts(),
+                         "PLC: Der SPS-Trigger ist f\xC3\xBCr S5-AGs in dieser Station nicht verf\xC3\xBC"
+                         "gbar."))
+        << ::testing::PrintToString(s.ui.StatusTexts());
+    EXPECT_FALSE(Contains(s.ui.StatusTexts(),
+                          "PLC: Trigger pr\xC3\xBC"
+                          "fen"));
+}
+
 TEST_F(TriggerE2E, SignalSetsTheRequestAgainWhileThePlcRuns) {
     s.StartSim({"--demo", "--set-string", "DB5.DBB4=A12", "--set", "M10.0=1"});
     const auto project = s.dir.path() / "LINE1_A12";
