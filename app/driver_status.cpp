@@ -78,4 +78,13 @@ std::string DriverFailureReason(uint16_t status, uint16_t plcError) {
     return text;
 }
 
+void NoteFirstFailure(std::string& failure, const std::string& what, uint16_t status, uint16_t plcError,
+                      bool withDriverReason) {
+    if (!failure.empty()) {
+        return;
+    }
+    const std::string reason = withDriverReason ? DriverFailureReason(status, plcError) : "";
+    failure = reason.empty() ? what : what + " (" + reason + ")";
+}
+
 }  // namespace vaultra::app

@@ -11,4 +11,9 @@ namespace vaultra::app {
 // the chosen language; empty for status 0.
 std::string DriverFailureReason(uint16_t status, uint16_t plcError);
 
+// Keeps the first failure of a run in `failure` (later ones are consequences), with the driver's reason
+// in brackets when asked and there is one.
+void NoteFirstFailure(std::string& failure, const std::string& what, uint16_t status, uint16_t plcError,
+                      bool withDriverReason);
+
 }  // namespace vaultra::app

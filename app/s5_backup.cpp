@@ -81,11 +81,7 @@ int S5BackupRun::Fail(const std::string& text) {
 }
 
 void S5BackupRun::NoteFailure(const std::string& what, bool withDriverReason) {
-    if (!outcome_.failure.empty()) {
-        return;
-    }
-    const std::string reason = withDriverReason ? DriverFailureReason(record_.status, record_.plcError) : "";
-    outcome_.failure = reason.empty() ? what : what + " (" + reason + ")";
+    NoteFirstFailure(outcome_.failure, what, record_.status, record_.plcError, withDriverReason);
 }
 
 bool S5BackupRun::BackupBlock(int type, int number) {

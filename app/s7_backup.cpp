@@ -96,11 +96,7 @@ int BackupRun::Fail(const std::string& text) {
 }
 
 void BackupRun::NoteFailure(const std::string& what, bool withDriverReason) {
-    if (!outcome_.failure.empty()) {
-        return;
-    }
-    const std::string reason = withDriverReason ? DriverFailureReason(record_.status, record_.plcError) : "";
-    outcome_.failure = reason.empty() ? what : what + " (" + reason + ")";
+    NoteFirstFailure(outcome_.failure, what, record_.status, record_.plcError, withDriverReason);
 }
 
 bool BackupRun::Abort() {
