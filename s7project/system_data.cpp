@@ -206,6 +206,11 @@ std::optional<BlockImage> DecodeSystemDataFile(std::span<const std::uint8_t> fil
     h.addLength = bytes::LoadLe16(file, 22);
     h.localDataLength = bytes::LoadLe16(file, 14);
     h.codeLength = bytes::LoadLe16(file, 12);
+    // Parts that run past the block's end come from a damaged file: such a block would be written back
+    // into a PLC with the wrong bytes.
+    if (std::size_t{h.codeLength} + h.ssbLength + h.addLength > body + kBlockTrailerLength) {
+        return std::nullopt;
+    }
     BlockImage image(kBlockHeaderLength, 0);
     WriteBlockHeader(h, image);
     const auto middle = file.subspan(kPgHeaderLength, body);

@@ -298,6 +298,17 @@ TEST(SystemData, HeaderAndTrailerOnlyBlock) {
     EXPECT_FALSE(EncodeSystemDataFile(cut));
 }
 
+TEST(SystemData, FileWhosePartsRunPastTheBlockIsNotRead) {
+    const BlockImage sdb = SampleBlock(subblock::kSdb, 3, 40, 12, 0);
+    auto file = EncodeSystemDataFile(sdb);
+    ASSERT_TRUE(file);
+    ASSERT_EQ(DecodeSystemDataFile(*file), sdb);
+    bytes::StoreLe16(*file, 22, 36 + 1);  // additional part: one byte more than the trailer's room
+    EXPECT_FALSE(DecodeSystemDataFile(*file));
+    bytes::StoreLe16(*file, 22, 0x5355);  // as a damaged file had it
+    EXPECT_FALSE(DecodeSystemDataFile(*file));
+}
+
 TEST(SystemData, ProjectWithoutSystemDataStillGetsItsTables) {
     TempDir dir;
     ASSERT_TRUE(WriteS7Project(dir / "N.S7P", BlockList{SampleBlock(subblock::kFc, 1, 4, 0, 0)}));
