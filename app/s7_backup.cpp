@@ -87,9 +87,7 @@ bool BackupRun::Allocate() {
 int BackupRun::Fail(const std::string& text) {
     if (!text.empty()) {
         ui_.StatusText(text);
-        if (outcome_.failure.empty()) {
-            outcome_.failure = text;
-        }
+        NoteFailure(text, false);
     }
     MarkFailed(e_);
     return 0;
