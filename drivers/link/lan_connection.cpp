@@ -82,24 +82,19 @@ std::size_t LanConnection::ReceiveOnce(std::uint32_t waitMs, bool* broken) {
     }
 }
 
-std::size_t LanConnection::Fill(std::uint32_t waitMs, bool mayReconnect) {
-    const bool wasConnected = socket_ != nullptr;
+std::size_t LanConnection::Fill(std::uint32_t waitMs, bool mayConnect) {
     lost_ = true;
-    if ((!wasConnected && !mayReconnect) || !EnsureConnected()) {
+    if ((socket_ == nullptr && !mayConnect) || !EnsureConnected()) {
         return 0;
     }
+    // A connection that breaks ends the read at once and is not made anew here: a new one could never
+    // carry the answer to what was sent on the old one, and the caller would wait out its time for
+    // nothing. The next write connects again.
     bool broken = false;
     const std::size_t before = ring_.Count();
     ReceiveOnce(waitMs, &broken);
     if (broken) {
         Close();
-        // A connection the peer dropped since the last use: connect again and receive on the new one.
-        if (wasConnected && mayReconnect && EnsureConnected()) {
-            ReceiveOnce(waitMs, &broken);
-            if (broken) {
-                Close();
-            }
-        }
     }
     const std::size_t added = ring_.Count() - before;
     lost_ = broken && added == 0;
@@ -125,13 +120,13 @@ int LanConnection::HasInput() {
 }
 
 std::size_t LanConnection::ReadExact(std::uint8_t* dst, std::size_t n, std::uint64_t deadlineMs,
-                                     bool mayReconnect) {
+                                     bool mayConnect) {
     std::size_t done = 0;
     while (done < n) {
         if (ring_.Empty()) {
             const std::uint64_t now = platform::MonotonicMs();
             const std::uint32_t left = now < deadlineMs ? static_cast<std::uint32_t>(deadlineMs - now) : 0;
-            if (Fill(left, mayReconnect && done == 0) == 0 && (now >= deadlineMs || socket_ == nullptr)) {
+            if (Fill(left, mayConnect && done == 0) == 0 && (now >= deadlineMs || socket_ == nullptr)) {
                 return done;
             }
             continue;

@@ -1,6 +1,6 @@
 // One registered LAN connection: settings, a lazily connected TCP socket and the receive buffer.
-// A connection that broke (receive error, peer closed, failed send) reconnects by itself on the next use;
-// a read tells the break apart from mere silence (Lost).
+// A connection that broke (receive error, peer closed, failed send) is made again by the next write; a read
+// never does it, and tells the break apart from mere silence (Lost).
 #pragma once
 
 #include <cstdint>
@@ -51,12 +51,12 @@ private:
     bool EnsureConnected();
     bool SendFramed(const std::uint8_t* header, std::size_t headerLength, const std::uint8_t* data,
                     std::int32_t n);
-    // Receives into the buffer with a wait of waitMs (connecting first, and once more when the peer had
-    // dropped the connection, if mayReconnect); returns the number of bytes added.
-    std::size_t Fill(std::uint32_t waitMs, bool mayReconnect);
+    // Receives into the buffer with a wait of waitMs (connecting first when there is no connection, if
+    // mayConnect); returns the number of bytes added.
+    std::size_t Fill(std::uint32_t waitMs, bool mayConnect);
     std::size_t ReceiveOnce(std::uint32_t waitMs, bool* broken);
     // Reads up to n bytes (dst may be null to drop them) until deadlineMs; returns how many arrived.
-    std::size_t ReadExact(std::uint8_t* dst, std::size_t n, std::uint64_t deadlineMs, bool mayReconnect);
+    std::size_t ReadExact(std::uint8_t* dst, std::size_t n, std::uint64_t deadlineMs, bool mayConnect);
     std::int32_t ReadTpkt(std::uint8_t* buffer, std::int32_t capacity, std::uint32_t waitMs);
 
     LanSettings settings_;

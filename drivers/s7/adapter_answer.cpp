@@ -26,7 +26,7 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
         answer.paramRead = answer.dataStored = answer.dataReceived = answer.paramHeadRead = 0;
         uint8_t first = 0;
         if (!line_.WaitByte(first, line_.TimeoutTicks(), answer.progress, &answer.cancelled)) {
-            if (answer.cancelled)
+            if (answer.cancelled || line_.FailIfLost(record))
                 return false;
             record.status = kStatusNoAnswer;
             continue;
@@ -50,6 +50,8 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
         s7wire::ByteReader in(std::span<const uint8_t>(raw).subspan(s7wire::kAdapterHeaderSize));
         if (reader.Read(raw, kTelegramHeaderSize, got) != Result::kByte ||
             !s7wire::ReadS7Header(in, head.s7)) {
+            if (line_.FailIfLost(record))
+                return false;
             record.status = kStatusNoAnswer;
             if (!reader.Ended())
                 reader.SkipToEnd();
@@ -62,6 +64,8 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
 
         uint16_t plcError = 0;
         if (!ReadAnswerBody(reader, head.s7, answer, plcError)) {
+            if (line_.FailIfLost(record))
+                return false;
             record.status = kStatusNoAnswer;
             line_.Answer(kNak);
             continue;
@@ -89,6 +93,8 @@ bool AdapterChannel::Receive(ConnectionRecord& record, Answer& answer) {
             return false;
         }
         if (tail == Result::kFail || !reader.CheckTrailer()) {
+            if (line_.FailIfLost(record))
+                return false;
             record.status = kStatusNoAnswer;
             line_.Answer(kNak);
             continue;
@@ -140,6 +146,8 @@ bool AdapterChannel::ReceiveContinuation(ConnectionRecord& record, Answer& answe
         for (int32_t attempt = 0; attempt < line_.Attempts() && !received; ++attempt) {
             uint8_t first = 0;
             if (!line_.WaitByte(first, line_.TimeoutTicks()) || first != kStx) {
+                if (line_.FailIfLost(record))
+                    return false;
                 record.status = kStatusNoAnswer;
                 continue;
             }
@@ -156,6 +164,8 @@ bool AdapterChannel::ReceiveContinuation(ConnectionRecord& record, Answer& answe
                             ReadAnswerData(reader, answer, rest) != Result::kFail &&
                             (reader.Ended() || reader.SkipToEnd()) && reader.CheckTrailer();
             if (!ok) {
+                if (line_.FailIfLost(record))
+                    return false;
                 answer.dataStored = storedBefore;  // the piece comes again after the NAK
                 answer.dataReceived = receivedBefore;
                 record.status = kStatusNoAnswer;

@@ -96,6 +96,7 @@ bool AdapterChannel::Initialise(ConnectionRecord& record) {
     pduReference = 2;
     stationList_.fill(0x10);
     link::ComFlush(line_.port);
+    line_.Restart();
 
     const bool shortPath = honourAdapterMode_ && record.adapterMode == 1;
     if (!(shortPath ? ShortInitialisation(record) : BusParameters(record)))
@@ -158,6 +159,9 @@ bool AdapterChannel::Connect(ConnectionRecord& record) {
 
 bool AdapterChannel::EnsureConnected(ConnectionRecord& record) {
     Bind(record);
+    // A lost LAN connection took the adapter's session with it: the next request starts over.
+    if (line_.Lost() && !Initialise(record))
+        return false;
     return (linkFlags & kLinkConnected) || Connect(record);
 }
 
@@ -181,7 +185,7 @@ bool AdapterChannel::DisconnectAndRelease(ConnectionRecord& record) {
 
 bool AdapterChannel::PrepareStation(ConnectionRecord& record) {
     Bind(record);
-    if (record.status == kStatusNoAnswer || record.status == kStatusWrongControl ||
+    if (record.status == kStatusNoAnswer || record.status == kStatusWrongControl || line_.Lost() ||
         !(linkFlags & kLinkInitialised)) {
         if (!Initialise(record))
             return false;

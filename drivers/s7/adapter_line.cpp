@@ -73,6 +73,27 @@ bool TelegramReader::CheckTrailer() {
     return ended_ && link::ComReadByteTimed(port_, &bcc, charTicks_) && bcc == decoder_.Check();
 }
 
+void AdapterLine::Restart() {
+    lost_ = false;
+    live_ = false;
+}
+
+bool AdapterLine::SeesLoss() {
+    // Until the adapter first answered in this session, a connection that could not be made or that had
+    // broken before is the link's to make anew: only a session that existed can be lost.
+    if (!lost_ && live_ && link::ComConnectionLost(port) == 1)
+        lost_ = true;
+    return lost_;
+}
+
+bool AdapterLine::FailIfLost(ConnectionRecord& record) {
+    if (SeesLoss()) {
+        record.status = kStatusDisconnected;
+        record.plcError = 0;
+    }
+    return lost_;
+}
+
 int32_t AdapterLine::CharTicks() const {
     return std::max<int32_t>(1, link::ComCharTimeoutFactor());
 }
@@ -94,13 +115,20 @@ bool AdapterLine::WaitByte(uint8_t& byte, int32_t ticks, ProgressSink* progress,
         if (now < start)
             start = lastReport = now;  // the tick count ran backwards: restart the wait
         const int64_t left = static_cast<int64_t>(ticks) - (now - start);
-        if (left <= 0)  // a byte that is already there still counts
-            return link::ComHasInput(port) && link::ComReadByte(port, &byte);
+        if (left <= 0) {  // a byte that is already there still counts
+            const bool got = link::ComHasInput(port) && link::ComReadByte(port, &byte);
+            live_ = live_ || got;
+            return got;
+        }
         // The timed read takes a byte that is already there without waiting: no separate look first,
         // which would cost a system call per wait.
         const int32_t slice = static_cast<int32_t>(std::min<int64_t>(left, kProgressSliceTicks));
-        if (link::ComReadByteTimed(port, &byte, slice))
+        if (link::ComReadByteTimed(port, &byte, slice)) {
+            live_ = true;
             return true;
+        }
+        if (SeesLoss())
+            return false;
         now = link::TicksNow();
         if (progress != nullptr && now - lastReport > static_cast<uint32_t>(kProgressSliceTicks)) {
             if (!progress->Report(reported)) {
@@ -139,6 +167,8 @@ void AdapterLine::AbsorbPending(uint32_t waitMs) {
     // Polled in small steps: a timed read on a serial port would wait at least a whole read time-out.
     const uint64_t start = link::MillisecondsNow();
     while (!link::ComHasInput(port)) {
+        if (SeesLoss())
+            return;
         if (link::MillisecondsNow() - start >= waitMs)
             return;
         link::SleepMs(1);
@@ -167,10 +197,15 @@ bool AdapterLine::RequestToSend(ConnectionRecord& record, bool& fatal) {
 
 bool AdapterLine::SendTelegram(ConnectionRecord& record, std::span<const uint8_t> head,
                                std::span<const uint8_t> body) {
+    // Nothing goes into a connection made after the adapter's session was lost: it would go unheard.
+    if (FailIfLost(record))
+        return false;
     const std::vector<uint8_t> framed = FramedBlock(head, body);
     // With an accept pending the adapter is waiting for it: nothing of its own can be waiting here.
     if (!acceptPending_)
         AbsorbPending(0);
+    if (FailIfLost(record))
+        return false;
     record.status = kStatusNoAnswer;
     for (int32_t attempt = 0; attempt < Attempts(); ++attempt) {
         if (attempt > 0)
@@ -183,6 +218,8 @@ bool AdapterLine::SendTelegram(ConnectionRecord& record, std::span<const uint8_t
         }
         uint8_t grant = 0;
         if (!WaitByte(grant, TimeoutTicks())) {
+            if (FailIfLost(record))
+                return false;
             record.status = kStatusNoAnswer;
             continue;
         }
@@ -201,6 +238,8 @@ bool AdapterLine::SendTelegram(ConnectionRecord& record, std::span<const uint8_t
         }
         uint8_t accepted = 0;
         if (!link::ComReadByteTimed(port, &accepted, TimeoutTicks())) {
+            if (FailIfLost(record))
+                return false;
             record.status = kStatusNoAnswer;
             continue;
         }
@@ -217,6 +256,8 @@ bool AdapterLine::SendTelegram(ConnectionRecord& record, std::span<const uint8_t
 
 bool AdapterLine::ReceiveTelegram(ConnectionRecord& record, Form form, size_t n,
                                   std::vector<uint8_t>& content, int32_t timeoutTicks) {
+    if (FailIfLost(record))
+        return false;
     if (!SendPendingAccept()) {
         record.status = kStatusPort;
         return false;
@@ -225,6 +266,8 @@ bool AdapterLine::ReceiveTelegram(ConnectionRecord& record, Form form, size_t n,
         content.clear();
         uint8_t first = 0;
         if (!WaitByte(first, timeoutTicks)) {
+            if (FailIfLost(record))
+                return false;
             record.status = kStatusNoAnswer;
             if (form == Form::kAny)
                 Answer(kNak);
@@ -250,6 +293,8 @@ bool AdapterLine::ReceiveTelegram(ConnectionRecord& record, Form form, size_t n,
         }
         const bool shapeOk = form == Form::kExact ? total == n : form == Form::kAtMost ? total <= n : true;
         if (r != TelegramReader::Result::kEnd || !reader.CheckTrailer() || !shapeOk) {
+            if (FailIfLost(record))
+                return false;
             record.status = kStatusNoAnswer;
             if (!Answer(kNak)) {
                 record.status = kStatusPort;

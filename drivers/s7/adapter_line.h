@@ -57,8 +57,8 @@ public:
     bool WaitByte(uint8_t& byte, int32_t ticks, ProgressSink* progress = nullptr, bool* cancelled = nullptr);
 
     // Sends one telegram: STX and the grant, then head and body (both DLE doubled), DLE ETX BCC in one
-    // write, then waits for DLE. Every attempt after the first purges the port. Failure leaves status 1, 2
-    // or 0x8000.
+    // write, then waits for DLE. Every attempt after the first purges the port. Failure leaves status 1, 2,
+    // 4 (connection lost) or 0x8000.
     bool SendTelegram(ConnectionRecord& record, std::span<const uint8_t> head, std::span<const uint8_t> body);
     bool SendTelegram(ConnectionRecord& record, std::span<const uint8_t> content) {
         return SendTelegram(record, content, {});
@@ -81,17 +81,31 @@ public:
     // line sends a pending accept first.
     void AcceptWithNextTelegram() { acceptPending_ = true; }
 
+    // Begins a new session with the adapter (its initialisation).
+    void Restart();
+    // A read found the LAN connection gone after the adapter had answered, taking the adapter's session
+    // with it (never on a serial line). Kept until Restart: every operation fails at once with status 4
+    // instead of waiting for an answer that a new connection could never carry.
+    bool Lost() const { return lost_; }
+    // Before an operation and after a failed read: true (status 4) when the connection is gone rather than
+    // silent.
+    bool FailIfLost(ConnectionRecord& record);
+
     int32_t CharTicks() const;
     int32_t Attempts() const;
     int32_t TimeoutTicks() const;
 
 private:
+    // After a failed read: notes a lost connection (see Lost).
+    bool SeesLoss();
     // Sends a DLE left pending by AcceptWithNextTelegram; false when the port cannot be written.
     bool SendPendingAccept();
     // STX, preceded by a pending accept; a failed write of the accept leaves status 0x8000 (fatal).
     bool RequestToSend(ConnectionRecord& record, bool& fatal);
 
     bool acceptPending_ = false;
+    bool lost_ = false;
+    bool live_ = false;  // the adapter answered since Restart
 };
 
 }  // namespace vaultra::s7

@@ -201,27 +201,41 @@ TEST_F(LanLinkTest, TheLastReleaseForgetsTheRegistration) {
     EXPECT_EQ(ComOpenShared(port, 0, 8, 'n', 1), 1);
 }
 
-TEST_F(LanLinkTest, AReadAfterThePeerClosedReconnects) {
-    const Port port = OpenLan(kFramingRaw);
-    ASSERT_EQ(ComWriteByte(port, 0x01), 1);
-    ASSERT_TRUE(server.Accept());
-    server.Send({0x10});
-    std::uint8_t value = 0;
-    ASSERT_EQ(ComReadByte(port, &value), 1);
-    EXPECT_EQ(value, 0x10);
-    server.CloseClient();
+TEST_F(LanLinkTest, AReadAfterThePeerClosedSaysSoAtOnceAndTheNextWriteConnectsAnew) {
+    for (const std::int16_t framing : {kFramingRaw, kFramingLengthPrefixed}) {
+        SCOPED_TRACE(framing);
+        const Port port = OpenLan(framing, /*receiveMs=*/1500);
+        ASSERT_EQ(ComWriteByte(port, 0x01), 1);
+        ASSERT_TRUE(server.Accept());
+        server.Send({0x10});
+        std::uint8_t value = 0;
+        ASSERT_EQ(ComReadByteTimed(port, &value, 20), 1);
+        EXPECT_EQ(value, 0x10);
+        EXPECT_EQ(ComConnectionLost(port), 0);
 
-    std::thread peer([this] {
-        if (server.Accept()) {
-            server.Send({0x20});
-        }
-    });
-    EXPECT_EQ(ComReadByte(port, &value), 1);
-    peer.join();
-    EXPECT_EQ(value, 0x20);
-    ASSERT_TRUE(server.HasClient());
-    ASSERT_EQ(ComWriteByte(port, 0x02), 1);  // the new connection carries the traffic
-    EXPECT_EQ(server.Receive(1), (Bytes{0x02}));
+        // Silence on a live connection is waited for and is no loss.
+        auto start = Clock::now();
+        EXPECT_EQ(ComReadByteTimed(port, &value, 4), 0);
+        EXPECT_GE(ElapsedMs(start), 200);
+        EXPECT_EQ(ComConnectionLost(port), 0);
+
+        // A closed connection ends the read at once, and the read makes no new one.
+        server.CloseClient();
+        start = Clock::now();
+        EXPECT_EQ(ComReadByteTimed(port, &value, 20), 0);
+        EXPECT_LT(ElapsedMs(start), 500);
+        EXPECT_EQ(ComConnectionLost(port), 1);
+        EXPECT_FALSE(server.Accept(100));
+
+        ASSERT_EQ(ComWriteByte(port, 0x02), 1);
+        ASSERT_TRUE(server.Accept());
+        server.Send({0x20});
+        ASSERT_EQ(ComReadByteTimed(port, &value, 20), 1);
+        EXPECT_EQ(value, 0x20);
+        EXPECT_EQ(ComConnectionLost(port), 0);
+        ComRelease(port);
+        server.CloseClient();
+    }
 }
 
 TEST_F(LanLinkTest, ReadsWaitTheirTimeoutsAndInputChecksDoNotWait) {

@@ -229,6 +229,79 @@ TEST_F(AdapterTest, SilentAdapterGivesStatusOne) {
     EXPECT_EQ(+record.status, kStatusNoAnswer);
 }
 
+TEST_F(AdapterTest, SilenceIsWaitedForOnEveryAttemptButACutConnectionFailsAtOnce) {
+    SetTimeOut(20);
+    SetRepeat(3);
+    ASSERT_TRUE(channel.Initialise(record));
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    peer.silent = true;
+    uint32_t start = link::TicksNow();
+    EXPECT_EQ(Stop(channel, record), 0);
+    EXPECT_EQ(+record.status, kStatusNoAnswer);
+    EXPECT_GE(link::TicksNow() - start, 4u * 20u);
+
+    // The adapter closes the connection on taking the request: no wait, no second attempt, nothing more
+    // written into a connection that cannot answer.
+    peer.silent = false;
+    ASSERT_TRUE(channel.Initialise(record));
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    size_t writesAtCut = 0;
+    peer.onDataTelegram = [&](const Bytes&) {
+        peer.Cut();
+        writesAtCut = peer.writeCalls.size();
+    };
+    const size_t requestsBefore = peer.sequences.size();
+    start = link::TicksNow();
+    EXPECT_EQ(Stop(channel, record), 0);
+    EXPECT_EQ(+record.status, kStatusDisconnected);
+    EXPECT_LT(link::TicksNow() - start, 20u);
+    EXPECT_EQ(peer.sequences.size(), requestsBefore + 1);
+    EXPECT_EQ(peer.writeCalls.size(), writesAtCut);
+    // Ending the session after the cut sends nothing either, and fails at once.
+    EXPECT_FALSE(channel.DisconnectAndRelease(record));
+    EXPECT_EQ(peer.writeCalls.size(), writesAtCut);
+    EXPECT_EQ(+record.status, kStatusDisconnected);
+
+    // The next request starts over on a new connection: initialisation, connect, then the job.
+    peer.onDataTelegram = nullptr;
+    peer.Reconnect();
+    peer.telegrams.clear();
+    const int stops = peer.plc.seen["stop"];
+    EXPECT_EQ(Stop(channel, record), 1) << std::hex << record.status;
+    ASSERT_GE(peer.telegrams.size(), 5u);
+    EXPECT_TRUE(StartsWith(peer.telegrams[0], {0x01, 0x03, 0x02}));
+    EXPECT_TRUE(StartsWith(peer.telegrams[3], {0x00, 0x0D, 0x00, 0x03, 0xE0}));
+    EXPECT_EQ(peer.plc.seen["stop"], stops + 1);
+
+    // A connection that went while the line was idle is found before the next request goes out.
+    peer.Cut();
+    const size_t writes = peer.writeCalls.size();
+    EXPECT_EQ(Stop(channel, record), 0);
+    EXPECT_EQ(+record.status, kStatusDisconnected);
+    EXPECT_EQ(peer.writeCalls.size(), writes);
+}
+
+TEST_F(AdapterTest, ACutBetweenThePiecesOfASplitAnswerFailsTheUploadAtOnce) {
+    SetTimeOut(20);
+    SetRepeat(3);
+    peer.plc.uploadPiece = 440;  // answers the adapter splits into pieces
+    AddBlocks('A', 0x0A, 1, 900, 3);
+    ASSERT_TRUE(channel.Initialise(record));
+    ASSERT_TRUE(channel.EnsureConnected(record));
+    peer.onTelegram = [&](const Bytes& telegram) {
+        if (telegram == Bytes{0x00, 0x0C, 0x03, 0x03, 0x05, 0x01})  // the driver asks for the next piece
+            peer.Cut();
+    };
+    std::vector<uint8_t> image(900);
+    BlockRecord block{};
+    block.image = image.data();
+    const uint32_t start = link::TicksNow();
+    EXPECT_EQ(ReadBlock(channel, record, &block, 0, 3, 0), 0);
+    EXPECT_EQ(+record.status, kStatusDisconnected);
+    EXPECT_LT(link::TicksNow() - start, 20u);
+    EXPECT_EQ(peer.pieces, 0);
+}
+
 TEST_F(AdapterTest, UnexpectedTelegramBeforeARequestIsAbsorbed) {
     ASSERT_TRUE(channel.Initialise(record));
     ASSERT_TRUE(channel.EnsureConnected(record));

@@ -40,7 +40,7 @@ int PeerBase::Flush(link::Port) {
 
 int AdapterPeer::Take(std::uint8_t* out, std::uint64_t waitMs) {
     if (out_.empty()) {
-        nowMs_ += waitMs;
+        nowMs_ += cut ? 1 : waitMs;  // a dead connection answers a read at once
         return 0;
     }
     *out = out_.front();
@@ -50,7 +50,22 @@ int AdapterPeer::Take(std::uint8_t* out, std::uint64_t waitMs) {
 
 void AdapterPeer::Consume(uint8_t value) {
     written.push_back(value);
-    Feed(value);
+    if (!cut)
+        Feed(value);
+}
+
+void AdapterPeer::Cut() {
+    cut = true;
+    queue_.clear();
+    pieces_.clear();
+}
+
+void AdapterPeer::Reconnect() {
+    cut = false;
+    out_.clear();
+    queue_.clear();
+    pieces_.clear();
+    state_ = State::kIdle;
 }
 
 int AdapterPeer::WriteByte(link::Port, std::uint8_t value) {
@@ -73,7 +88,7 @@ void AdapterPeer::Queue(const Bytes& content, bool hold) {
 }
 
 void AdapterPeer::StartNext() {
-    if (queue_.empty() || queue_.front().hold || silent)
+    if (queue_.empty() || queue_.front().hold || silent || cut)
         return;
     Emit({kStx});
     state_ = State::kAwaitGrant;
@@ -137,6 +152,8 @@ void AdapterPeer::Receive(uint8_t b) {
 
 void AdapterPeer::TelegramDone(const Bytes& c) {
     telegrams.push_back(c);
+    if (onTelegram)
+        onTelegram(c);
     for (auto& item : queue_) {
         if (item.hold) {
             item.hold = false;

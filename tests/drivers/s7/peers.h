@@ -46,11 +46,13 @@ public:
     // Fault switches.
     int nakTelegrams = 0;        // answer the next n telegrams of the driver with NAK
     bool silent = false;         // answer nothing at all
+    bool cut = false;            // the LAN connection is gone (Cut): reads find nothing and say so at once
     bool refuseConnect = false;  // short reply to the connect telegram
     bool echoConnect = false;    // answer the connect with an echo of it, as some adapters do
     Bytes busReply{0x01, 0x03, 0x20, 0x56, 0x35, 0x2E, 0x30, 0x30, 0x30};
     size_t telegramLimit = 246;  // longer answers are split: header + 230 bytes, then 250-byte pieces
     int stxCollisions = 0;       // answer the driver's next STX with an unsolicited telegram
+    std::function<void(const Bytes&)> onTelegram;      // sees every telegram of the driver first
     std::function<void(const Bytes&)> onDataTelegram;  // sees every S7 request telegram
     // S7 PDUs sent between the confirmation and the answer of the next request, as late answers to earlier
     // requests would arrive; the real answer then waits for the driver's acknowledgement of the last one.
@@ -67,11 +69,17 @@ public:
     }
     int HasInput(link::Port) override { return out_.empty() ? 0 : 1; }
     std::int32_t ReadPacket(link::Port, std::uint8_t*, std::int32_t) override { return 0; }
+    int ConnectionLost(link::Port) override { return cut && out_.empty() ? 1 : 0; }
     int WriteByte(link::Port, std::uint8_t value) override;
     int Write(link::Port, const std::uint8_t* data, std::int32_t n) override;
 
     // Queues a telegram of the adapter (sent when the line is free).
     void Queue(const Bytes& content, bool holdUntilDriverTelegram = false);
+    // The adapter closes the connection: what it already sent can still be read, nothing more comes, and
+    // what the driver writes goes nowhere.
+    void Cut();
+    // A new connection: the adapter starts afresh.
+    void Reconnect();
 
 private:
     enum class State { kIdle, kReceiving, kAwaitGrant, kAwaitAccept };
