@@ -42,9 +42,9 @@ int PlcTrigger::Check(CElement& e) {
     if (result != 0 && poll.backupRequest != poll.restoreRequest) {
         // The procedures refuse a suffix that is not a plain file-name fragment before touching the PLC.
         if (poll.backupRequest != 0) {
-            result = backup_.Run(e, poll.fileSuffix);
+            result = runBackup ? runBackup(e, poll.fileSuffix) : backup_.Run(e, poll.fileSuffix);
         } else if (station_.settings.noWriteBack == 0) {
-            result = restore_.Run(e, poll.fileSuffix);
+            result = runRestore ? runRestore(e, poll.fileSuffix) : restore_.Run(e, poll.fileSuffix);
         }
     }
     result != 0 ? MarkSucceeded(e) : MarkFailed(e);

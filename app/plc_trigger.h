@@ -1,6 +1,7 @@
 // The PLC trigger: poll the request bits of a trigger entry and run the backup or restore the PLC asks for.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "app/driver_binding.h"
@@ -19,6 +20,11 @@ public:
     // Nonzero on success (also when nothing was requested, both bits were set, or a restore was asked for
     // while restore is switched off). Marks the entry.
     int Check(CElement& e);
+
+    // The runs the PLC asks for (entry, file name suffix); nonzero on success. The engine installs runs
+    // that report like scheduled ones; unset, the procedures run bare.
+    std::function<int(CElement&, const std::string&)> runBackup;
+    std::function<int(CElement&, const std::string&)> runRestore;
 
 private:
     struct Poll {

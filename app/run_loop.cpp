@@ -47,15 +47,18 @@ Engine::Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& 
     s7Backup_.writeOperandBit = [&drivers](ConnectionRecord& record, const std::string& operand, int value) {
         return WriteOperandBit(drivers.S7(), record, operand, value);
     };
+    // A run the PLC asked for is reported like a scheduled one.
+    trigger_.runBackup = [this](CElement& e, const std::string& suffix) { return BackupEntry(e, suffix); };
+    trigger_.runRestore = [this](CElement& e, const std::string& suffix) { return RestoreEntry(e, suffix); };
 }
 
-int Engine::BackupEntry(CElement& e) {
+int Engine::BackupEntry(CElement& e, const std::string& fileSuffix) {
     ui_.ForgetEscape();
     ui_.RunStarted(e);
     int result = 0;
     RunOutcome outcome;
     if (IsS7Entry(e) && !backupS7) {
-        result = s7Backup_.Run(e, std::string());
+        result = s7Backup_.Run(e, fileSuffix);
         outcome = s7Backup_.LastOutcome();
     } else if (IsS7Entry(e)) {
         result = backupS7(e);
@@ -101,14 +104,14 @@ void Engine::TimerTick() {
     }
 }
 
-int Engine::RestoreEntry(CElement& e) {
+int Engine::RestoreEntry(CElement& e, const std::string& fileSuffix) {
     ui_.ForgetEscape();
     ui_.RunStarted(e);
     RunOutcome outcome;
     outcome.kind = RunKind::Restore;
     int result = 0;
     if (IsS7Entry(e)) {
-        result = RestoreS7(e, outcome);
+        result = RestoreS7(e, outcome, fileSuffix);
     } else {
         result = restoreS5 ? restoreS5(e) : s5Restore_.Run(e);
         if (!restoreS5) {
@@ -120,16 +123,16 @@ int Engine::RestoreEntry(CElement& e) {
     return result;
 }
 
-int Engine::RestoreS7(CElement& e, RunOutcome& outcome) {
+int Engine::RestoreS7(CElement& e, RunOutcome& outcome, const std::string& fileSuffix) {
     // A status word left from an earlier call must not be reported as the reason of this run.
     station_.record.status = 0;
     station_.record.plcError = 0;
-    const int result = restoreS7 ? restoreS7(e) : s7Restore_.Run(e, std::string());
+    const int result = restoreS7 ? restoreS7(e) : s7Restore_.Run(e, fileSuffix);
     if (!restoreS7) {
         outcome.refused = s7Restore_.RefusedBlocks();
         outcome.refusedUserBlock = s7Restore_.RefusedUserBlock();
     }
-    if (const auto path = S7ProjectPath(station_.settings.backupDirectory, e.fileName, std::string())) {
+    if (const auto path = S7ProjectPath(station_.settings.backupDirectory, e.fileName, fileSuffix)) {
         outcome.path = RestoreProjectFile(*path);
     }
     if (result == 0) {

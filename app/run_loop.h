@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/driver_binding.h"
@@ -49,10 +50,11 @@ public:
     // The same for the entries at these list positions, in the order given.
     bool BackupEntries(const std::vector<std::size_t>& indexes);
 
-    // Runs the backup procedure of the entry's family; nonzero on success.
-    int BackupEntry(CElement& e);
-    // Runs the restore procedure of the entry's family; nonzero on success.
-    int RestoreEntry(CElement& e);
+    // Runs the backup procedure of the entry's family and reports the run; nonzero on success. fileSuffix:
+    // the file name suffix the PLC trigger read (empty: the entry's own file).
+    int BackupEntry(CElement& e, const std::string& fileSuffix = {});
+    // Runs the restore procedure of the entry's family and reports the run; nonzero on success.
+    int RestoreEntry(CElement& e, const std::string& fileSuffix = {});
     // "Alle Rücksichern" and the restore of chosen entries; false while restore is switched off.
     bool RestoreAll();
     bool RestoreEntries(const std::vector<std::size_t>& indexes);
@@ -77,7 +79,7 @@ public:
 private:
     bool RunEntries(const std::vector<CElement*>& entries, bool restore = false);
     std::vector<CElement*> Chosen(const std::vector<std::size_t>& indexes) const;
-    int RestoreS7(CElement& e, RunOutcome& outcome);
+    int RestoreS7(CElement& e, RunOutcome& outcome, const std::string& fileSuffix);
 
     Station& station_;
     FrontEnd& ui_;

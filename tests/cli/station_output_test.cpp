@@ -114,6 +114,106 @@ TEST_F(Station, OutputLevels) {
     EXPECT_FALSE(j["error"].get<std::string>().empty());
 }
 
+// `run` with a PLC trigger entry, interrupted once the first run the PLC asked for is reported (or after
+// 20 s, when it never is).
+class TriggeredRun : public testing::StationTest {
+protected:
+    void TriggerEntry() {
+        NewSet();
+        AddEntry("Presse Halle 1", "127.0.0.1:2",
+                 {"--interval", "trigger", "--trigger-interval", "0:0:1", "--backup-bit", "M10.0",
+                  "--restore-bit", "DB5.DBX2.1", "--name-operand", "DB5.DBB4"});
+    }
+    CliRun RunUntilReported(const std::vector<std::string>& level) {
+        std::vector<std::string> args{"run", set};
+        args.insert(args.end(), level.begin(), level.end());
+        const auto start = std::chrono::steady_clock::now();
+        bool stopped = false;
+        reported = false;
+        const CliRun r = Cli(args, [&](platform::Subprocess& child, const std::string& line) {
+            reported = reported || line.starts_with("0 ") || line.starts_with("{");
+            if (!stopped &&
+                (reported || std::chrono::steady_clock::now() - start > std::chrono::seconds(20))) {
+                stopped = child.Signal(platform::ProcessSignal::Interrupt);
+            }
+        });
+        EXPECT_TRUE(reported) << r.out << r.err;
+        EXPECT_EQ(r.status, 0);
+        return r;
+    }
+    bool reported = false;
+};
+
+TEST_F(TriggeredRun, ABackupThePlcAskedForReportsLikeAScheduledOneInEachOutputLevel) {
+    const std::vector<std::string> plc{"--demo", "--set-string", "DB5.DBB4=A12", "--set", "M10.0=1"};
+    StartSim(plc);
+    TriggerEntry();
+    const std::string path = (dir.path() / "backups/P_A12/P_A12.S7P").string();
+
+    const CliRun normal = RunUntilReported({});
+    const auto results = ResultLines(normal);
+    ASSERT_EQ(results.size(), 1u) << normal.out;
+    EXPECT_TRUE(results[0].starts_with("0 Presse Halle 1: gesichert, ")) << results[0];
+    EXPECT_TRUE(results[0].ends_with(" s \xE2\x86\x92 " + path)) << results[0];
+    EXPECT_TRUE(normal.OutHas("] Presse Halle 1: AG gesichert.")) << normal.out;
+    EXPECT_FALSE(normal.OutHas(" lesen\n")) << normal.out;
+    // The same blocks and bytes as the operator's own backup of the entry into the same file.
+    const CliRun asked = Cli({"backup", set});
+    ASSERT_EQ(ResultLines(asked).size(), 1u) << asked.out;
+    const std::string own = ResultLines(asked)[0];
+    const auto upToDuration = [](const std::string& line) { return line.substr(0, line.rfind(", ")); };
+    EXPECT_EQ(upToDuration(results[0]), upToDuration(own));
+
+    StartSim(plc);  // the backup cleared the request bit
+    const CliRun verbose = RunUntilReported({"-v"});
+    EXPECT_TRUE(verbose.OutHas("] Presse Halle 1: OB  00001 lesen\n")) << verbose.out;
+    EXPECT_EQ(ResultLines(verbose).size(), 1u) << verbose.out;
+
+    StartSim(plc);
+    const CliRun quiet = RunUntilReported({"-q"});
+    ASSERT_EQ(quiet.lines.size(), 1u) << quiet.out;
+    EXPECT_TRUE(quiet.lines[0].starts_with("0 Presse Halle 1: gesichert, ")) << quiet.out;
+
+    StartSim(plc);
+    const CliRun json = RunUntilReported({"--json"});
+    ASSERT_EQ(json.lines.size(), 1u) << json.out;
+    const auto j = nlohmann::json::parse(json.lines[0]);
+    EXPECT_EQ(j["index"], 0);
+    EXPECT_EQ(j["name"], "Presse Halle 1");
+    EXPECT_EQ(j["command"], "backup");
+    EXPECT_EQ(j["result"], "ok");
+    EXPECT_GT(j["blocks"].get<int>(), 0);
+    EXPECT_EQ(j["path"], path);
+}
+
+TEST_F(TriggeredRun, ARestoreThePlcAskedForReportsItsResultAndAFailedOneWhy) {
+    StartSim({"--demo", "--set-string", "DB5.DBB4=A12", "--set", "M10.0=1"});
+    TriggerEntry();
+    ASSERT_TRUE(ResultLines(RunUntilReported({"-q"})).size() == 1u);
+    const std::string path = (dir.path() / "backups/P_A12/P_A12.S7P").string();
+    ASSERT_EQ(Cli({"config", set, "--no-write-back", "0"}).status, 0);
+
+    StartSim({"--demo", "--set-string", "DB5.DBB4=A12", "--set", "DB5.DBX2.1=1"});
+    const CliRun restored = RunUntilReported({});
+    const auto results = ResultLines(restored);
+    ASSERT_EQ(results.size(), 1u) << restored.out;
+    EXPECT_TRUE(
+        results[0].starts_with("0 Presse Halle 1: zur\xC3\xBC"
+                               "ckgeschrieben, "))
+        << results[0];
+    EXPECT_TRUE(results[0].ends_with(" s \xE2\x86\x90 " + path)) << results[0];
+
+    // A file suffix with no backup behind it: the restore fails, and the result line says so.
+    StartSim({"--demo", "--set-string", "DB5.DBB4=B7", "--set", "DB5.DBX2.1=1"});
+    const CliRun failed = RunUntilReported({"--json"});
+    ASSERT_EQ(failed.lines.size(), 1u) << failed.out;
+    const auto j = nlohmann::json::parse(failed.lines[0]);
+    EXPECT_EQ(j["name"], "Presse Halle 1");
+    EXPECT_EQ(j["command"], "restore");
+    EXPECT_EQ(j["result"], "failed");
+    EXPECT_FALSE(j["error"].get<std::string>().empty());
+}
+
 TEST_F(Station, RunTakesAnEditedSetAndKeepsTheOldOneWhenTheNewOneDoesNotLoad) {
     StartSim({"--demo"});
     NewSet();
