@@ -85,6 +85,7 @@ Cli::~Cli() = default;
 int Cli::Run(int argc, const char* const* argv) {
     context_.exitCode = kExitOk;
     context_.level = OutputLevel::Normal;
+    GroupHelpFlags(*app_);
     try {
         app_->parse(argc, argv);
     } catch (const CLI::CallForHelp& e) {

@@ -2,6 +2,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <optional>
+#include <regex>
+#include <utility>
+
+#include "app/scan.h"
 #include "app/text_catalogue.h"
 #include "cli/terminal_text.h"
 
@@ -30,16 +35,89 @@ std::string StationHelpFooter() {
 }
 
 void TranslateHelpLabels(CLI::App& app) {
+    // The formatter's own headings and type names, by the German text of each.
+    const std::pair<const char*, const char*> labels[] = {{"OPTIONS", "OPTIONEN"},
+                                                          {"Options", "Optionen"},
+                                                          {"Positionals", "Argumente"},
+                                                          {"Subcommands", "Befehle"},
+                                                          {"SUBCOMMAND", "BEFEHL"},
+                                                          {"REQUIRED", "PFLICHT"},
+                                                          {"Usage", "Aufruf"},
+                                                          {"Excludes", "Schlie\xC3\x9Ft aus"},
+                                                          {"Needs", "Braucht"},
+                                                          {"TEXT", "TEXT"},
+                                                          {"INT", "ZAHL"},
+                                                          {"UINT", "ZAHL"},
+                                                          {"BOOLEAN", "JA/NEIN"}};
     auto formatter = app.get_formatter();
-    for (const char* label : {"OPTIONS", "Options", "Positionals", "Subcommands", "SUBCOMMAND", "REQUIRED",
-                              "Usage", "Excludes", "Needs", "TEXT", "INT", "UINT", "BOOLEAN"}) {
-        formatter->label(label, Tr(label));
+    for (const auto& [label, german] : labels) {
+        formatter->label(label, Tr(german));
+    }
+    // The heading of the options is the name of their group, which options added later take over.
+    app.option_defaults()->group(Tr("Optionen"));
+}
+
+void GroupHelpFlags(CLI::App& app) {
+    // A command takes its help flag from its parent before it takes the option defaults.
+    for (CLI::App* command : app.get_subcommands([](CLI::App*) { return true; })) {
+        if (CLI::Option* help = command->get_help_ptr()) {
+            help->group(Tr("Optionen"));
+        }
+        GroupHelpFlags(*command);
     }
 }
+
+namespace {
+
+// The shapes of the parser's messages, each with its text in the station's words: the groups of the
+// pattern fill the conversions in order.
+struct MessageShape {
+    const char* pattern;
+    const char* german;
+};
+
+const MessageShape kMessageShapes[] = {
+    {"A subcommand is required|Requires at least [0-9]+ subcommands",
+     "Angabe fehlt: ein Befehl (--help zeigt die Befehle)"},
+    {"(.+): [0-9]+ required \\S+ missing", "Angabe fehlt: der Wert von %s"},
+    {"(.+) is required", "Angabe fehlt: %s"},
+    {"(.+) excludes (.+)",
+     "%s und %s schlie\xC3\x9F"
+     "en sich aus."},
+    {"(.+) requires (.+)", "%s braucht auch %s."},
+    {"The following arguments? (?:was|were) not expected: (.+)",
+     "Unerwartete Angabe: %s (--help zeigt die Angaben)"},
+    {"(.+): (.+) not in \\{(.*)\\}", "%s: \"%s\" ist nicht m\xC3\xB6glich; m\xC3\xB6glich sind %s."},
+    {"The value (.+) is not an allowed value for (.+)", "Ung\xC3\xBCltiger Wert \"%s\" bei %s."},
+    {"Could not convert: (.+) = (.+)", "Ung\xC3\xBCltiger Wert bei %s: \"%s\"."},
+    {"(.+): Should be true/false or a number", "%s: erwartet true/false oder eine Zahl."},
+    {"(.+): too many inputs for a flag", "%s ist ein Schalter und nimmt keinen Wert."},
+    {"Expected (?:exactly|at least) [0-9]+ arguments? to (.+), got [0-9]+", "%s: falsche Anzahl von Werten."},
+};
+
+std::optional<std::string> InStationWords(const std::string& message) {
+    for (const MessageShape& shape : kMessageShapes) {
+        std::smatch match;
+        if (!std::regex_match(message, match, std::regex(shape.pattern))) {
+            continue;
+        }
+        std::string parts[3];
+        for (std::size_t i = 1; i < match.size() && i <= 3; ++i) {
+            parts[i - 1] = match[i].str();
+        }
+        return Format(Tr(shape.german), parts[0].c_str(), parts[1].c_str(), parts[2].c_str());
+    }
+    return std::nullopt;
+}
+
+}  // namespace
 
 std::string TranslatedParseError(const CLI::Error& error) {
     const std::string kind = error.get_name();
     const std::string detail = Printable(error.what());
+    if (auto words = InStationWords(detail)) {
+        return *words;
+    }
     if (kind == "RequiredError") {
         return Tr("Angabe fehlt: ") + detail;
     }

@@ -20,6 +20,9 @@ std::string StationHelpFooter();
 // Headings of the help formatter ("Options", "Positionals", ...) in the chosen language.
 void TranslateHelpLabels(CLI::App& app);
 
+// Puts the help flag of every command under the heading of the other options (once all are added).
+void GroupHelpFlags(CLI::App& app);
+
 // The parser's refusal of a command line, in the chosen language.
 std::string TranslatedParseError(const CLI::Error& error);
 

@@ -159,5 +159,60 @@ TEST_F(Transcript, HelpVersionAndLanguage) {
     EXPECT_TRUE(german.ErrHas("Angabe fehlt")) << german.err;
 }
 
+// The parser's own refusals and help headings speak the chosen language, with the values filled in.
+TEST_F(Transcript, ParserMessagesAndHelpHeadingsFollowTheLanguage) {
+    const std::string set = (dir.path() / "S.INI").string();
+    ASSERT_EQ(testing::RunCli(dir.path(), {"new", set}).status, 0);
+    struct Case {
+        std::vector<std::string> args;
+        std::string german, english;
+    };
+    const std::vector<Case> cases = {
+        {{"-v", "-q", "backup", set},
+         "--verbose und --quiet schlie\xC3\x9F"
+         "en sich aus.",
+         "--verbose and --quiet exclude each other."},
+        {{"add", set, "--name"}, "Angabe fehlt: der Wert von --name", "Missing: the value of --name"},
+        {{"backup"}, "Angabe fehlt: SET", "Missing: SET"},
+        {{}, "Angabe fehlt: ein Befehl", "Missing: a command"},
+        {{"show", set, "extra"}, "Unerwartete Angabe: extra (--help", "Unexpected: extra (--help"},
+        {{"config", set, "--retry", "abc"},
+         "Ung\xC3\xBCltiger Wert bei --retry: \"abc\".",
+         "Invalid value for --retry: \"abc\"."},
+        {{"show", set, "--lang", "fr"},
+         "--lang: \"fr\" ist nicht m\xC3\xB6glich; m\xC3\xB6glich sind de,en.",
+         "--lang: \"fr\" is not possible; possible are de,en."},
+    };
+    for (const Case& c : cases) {
+        for (const bool english : {false, true}) {
+            std::vector<std::string> args = c.args;
+            if (english) {
+                args.insert(args.begin(), {"--lang", "en"});
+            }
+            const CliRun r = testing::RunCli(dir.path(), args);
+            EXPECT_EQ(r.status, 2) << r.err;
+            EXPECT_TRUE(r.ErrHas(english ? c.english : c.german)) << r.err;
+            for (const char* parserWord :
+                 {"is required", "not expected", " excludes ", " not in ", "convert"}) {
+                EXPECT_FALSE(r.ErrHas(parserWord)) << r.err;
+            }
+        }
+    }
+
+    const CliRun german = testing::RunCli(dir.path(), {"change", "--help"});
+    for (const char* heading : {"Aufruf: ", "\nArgumente:\n", "\nOptionen:\n  -h,--help", " PFLICHT "}) {
+        EXPECT_TRUE(german.OutHas(heading)) << heading << german.out;
+    }
+    for (const char* heading : {"Usage", "Options", "Positionals", "REQUIRED"}) {
+        EXPECT_FALSE(german.OutHas(heading)) << heading << german.out;
+    }
+    const CliRun english = testing::RunCli(dir.path(), {"--lang", "en", "change", "--help"});
+    EXPECT_TRUE(english.OutHas("\nOptions:\n  -h,--help")) << english.out;
+    EXPECT_TRUE(english.OutHas("--name TEXT                 name (at most 40 characters)")) << english.out;
+    for (const char* german : {"\xC3\xA4", "\xC3\xB6", "\xC3\xBC", "\xC3\x9F", "Optionen", "Zeichen"}) {
+        EXPECT_FALSE(english.OutHas(german)) << german << english.out;
+    }
+}
+
 }  // namespace
 }  // namespace vaultra::cli
