@@ -130,6 +130,7 @@ inline constexpr std::pair<const char*, const char*> kEnglishTexts[] = {
     {"ZAHL", "NUMBER"},
     {"JA/NEIN", "BOOLEAN"},
     {"Angabe fehlt: ein Befehl (--help zeigt die Befehle)", "Missing: a command (--help lists the commands)"},
+    {"Unbekannter Befehl \"%s\" (--help zeigt die Befehle)", "Unknown command \"%s\" (--help lists the commands)"},
     {"Angabe fehlt: der Wert von %s", "Missing: the value of %s"},
     {"Angabe fehlt: %s", "Missing: %s"},
     {"%s und %s schließen sich aus.", "%s and %s exclude each other."},

@@ -3,10 +3,14 @@
 #include <CLI/CLI.hpp>
 
 #include <cstdlib>
+#include <optional>
 #include <ostream>
+#include <string>
 
+#include "app/scan.h"
 #include "app/text_catalogue.h"
 #include "cli/cli_help.h"
+#include "cli/terminal_text.h"
 #include "platform/process.h"
 #include "platform/settings_store.h"
 #include "platform/time.h"
@@ -42,6 +46,19 @@ std::optional<app::Language> LanguageFromArguments(int argc, const char* const* 
         }
         if (arg.starts_with("--lang=")) {
             return app::LanguageFromName(arg.substr(7));
+        }
+    }
+    return std::nullopt;
+}
+
+// The first word that is neither an option nor the value of --lang: what the user meant as the command.
+std::optional<std::string> FirstWord(int argc, const char* const* argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--lang") {
+            ++i;
+        } else if (!arg.starts_with("-")) {
+            return arg;
         }
     }
     return std::nullopt;
@@ -95,7 +112,15 @@ int Cli::Run(int argc, const char* const* argv) {
     } catch (const CLI::CallForVersion& e) {
         return app_->exit(e, context_.out, context_.err);
     } catch (const CLI::ParseError& e) {
-        context_.err << TranslatedParseError(e) << '\n';
+        // The parser takes a word that names no command for a missing command.
+        const auto word = FirstWord(argc, argv);
+        if (word && std::string(e.what()) == "A subcommand is required") {
+            context_.err << Format(Tr("Unbekannter Befehl \"%s\" (--help zeigt die Befehle)"),
+                                   Printable(*word).c_str())
+                         << '\n';
+        } else {
+            context_.err << TranslatedParseError(e) << '\n';
+        }
         return kExitBadInput;
     }
     return context_.exitCode;

@@ -175,6 +175,7 @@ TEST_F(Transcript, ParserMessagesAndHelpHeadingsFollowTheLanguage) {
         {{"add", set, "--name"}, "Angabe fehlt: der Wert von --name", "Missing: the value of --name"},
         {{"backup"}, "Angabe fehlt: SET", "Missing: SET"},
         {{}, "Angabe fehlt: ein Befehl", "Missing: a command"},
+        {{"-q", "bakup", set}, "Unbekannter Befehl \"bakup\"", "Unknown command \"bakup\""},
         {{"show", set, "extra"}, "Unerwartete Angabe: extra (--help", "Unexpected: extra (--help"},
         {{"config", set, "--retry", "abc"},
          "Ung\xC3\xBCltiger Wert bei --retry: \"abc\".",
