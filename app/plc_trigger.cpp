@@ -45,6 +45,8 @@ int PlcTrigger::Check(CElement& e) {
             result = runBackup ? runBackup(e, poll.fileSuffix) : backup_.Run(e, poll.fileSuffix);
         } else if (station_.settings.noWriteBack == 0) {
             result = runRestore ? runRestore(e, poll.fileSuffix) : restore_.Run(e, poll.fileSuffix);
+        } else {
+            ui_.StatusText(Format(Tr(texts::kTriggerRestoreSwitchedOff), e.name.c_str()));
         }
     }
     result != 0 ? MarkSucceeded(e) : MarkFailed(e);

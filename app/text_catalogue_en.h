@@ -130,7 +130,8 @@ inline constexpr std::pair<const char*, const char*> kEnglishTexts[] = {
     {"ZAHL", "NUMBER"},
     {"JA/NEIN", "BOOLEAN"},
     {"Angabe fehlt: ein Befehl (--help zeigt die Befehle)", "Missing: a command (--help lists the commands)"},
-    {"Unbekannter Befehl \"%s\" (--help zeigt die Befehle)", "Unknown command \"%s\" (--help lists the commands)"},
+    {"Unbekannter Befehl \"%s\" (--help zeigt die Befehle)",
+     "Unknown command \"%s\" (--help lists the commands)"},
     {"Angabe fehlt: der Wert von %s", "Missing: the value of %s"},
     {"Angabe fehlt: %s", "Missing: %s"},
     {"%s und %s schließen sich aus.", "%s and %s exclude each other."},
@@ -266,6 +267,9 @@ inline constexpr std::pair<const char*, const char*> kEnglishTexts[] = {
     {"%s: S5-Rücksicherung ist in dieser Station nicht verfügbar.",
      "%s: S5 restore is not available in this station."},
     {"%s: Trigger prüfen", "%s: checking trigger"},
+    {"%s: Die Steuerung fordert ein Zurückschreiben an, es ist aber ausgeschaltet (\"Kein "
+     "Zurückschreiben\").",
+     "%s: the PLC asks for a restore, but restore is switched off (\"No write-back\")."},
     {"%s: Der SPS-Trigger ist für S5-AGs in dieser Station nicht verfügbar.",
      "%s: the PLC trigger is not available for S5 PLCs in this station."},
     // PLC start, stop and clear

@@ -124,14 +124,16 @@ protected:
                  {"--interval", "trigger", "--trigger-interval", "0:0:1", "--backup-bit", "M10.0",
                   "--restore-bit", "DB5.DBX2.1", "--name-operand", "DB5.DBB4"});
     }
-    CliRun RunUntilReported(const std::vector<std::string>& level) {
+    // Until a result line, or a line with `until` when given.
+    CliRun RunUntilReported(const std::vector<std::string>& level, const std::string& until = {}) {
         std::vector<std::string> args{"run", set};
         args.insert(args.end(), level.begin(), level.end());
         const auto start = std::chrono::steady_clock::now();
         bool stopped = false;
         reported = false;
         const CliRun r = Cli(args, [&](platform::Subprocess& child, const std::string& line) {
-            reported = reported || line.starts_with("0 ") || line.starts_with("{");
+            reported = reported || (until.empty() ? line.starts_with("0 ") || line.starts_with("{")
+                                                  : line.find(until) != std::string::npos);
             if (!stopped &&
                 (reported || std::chrono::steady_clock::now() - start > std::chrono::seconds(20))) {
                 stopped = child.Signal(platform::ProcessSignal::Interrupt);
@@ -191,8 +193,19 @@ TEST_F(TriggeredRun, ARestoreThePlcAskedForReportsItsResultAndAFailedOneWhy) {
     TriggerEntry();
     ASSERT_TRUE(ResultLines(RunUntilReported({"-q"})).size() == 1u);
     const std::string path = (dir.path() / "backups/P_A12/P_A12.S7P").string();
-    ASSERT_EQ(Cli({"config", set, "--no-write-back", "0"}).status, 0);
 
+    // While restore is switched off the request is answered with a status line, and nothing runs.
+    StartSim({"--demo", "--set-string", "DB5.DBB4=A12", "--set", "DB5.DBX2.1=1"});
+    const CliRun refused = RunUntilReported({},
+                                            "es ist aber ausgeschaltet (\"Kein Zur\xC3\xBC"
+                                            "ckschreiben\")");
+    EXPECT_TRUE(
+        refused.OutHas("] Presse Halle 1: Die Steuerung fordert ein Zur\xC3\xBC"
+                       "ckschreiben an"))
+        << refused.out;
+    EXPECT_TRUE(ResultLines(refused).empty()) << refused.out;
+
+    ASSERT_EQ(Cli({"config", set, "--no-write-back", "0"}).status, 0);
     StartSim({"--demo", "--set-string", "DB5.DBB4=A12", "--set", "DB5.DBX2.1=1"});
     const CliRun restored = RunUntilReported({});
     const auto results = ResultLines(restored);
