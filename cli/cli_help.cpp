@@ -95,7 +95,23 @@ const MessageShape kMessageShapes[] = {
     {"Expected (?:exactly|at least) [0-9]+ arguments? to (.+), got [0-9]+", "%s: falsche Anzahl von Werten."},
 };
 
-std::optional<std::string> InStationWords(const std::string& message) {
+// Longer messages are cut first (a value shown up to there, then an ellipsis): the patterns backtrack,
+// and over a huge argument the matcher would run out of stack.
+constexpr std::size_t kMaxShapedMessage = 512;
+
+std::string CutForMatching(const std::string& message) {
+    if (message.size() <= kMaxShapedMessage) {
+        return message;
+    }
+    std::size_t cut = kMaxShapedMessage;
+    while (cut > 0 && (static_cast<unsigned char>(message[cut]) & 0xC0) == 0x80) {
+        --cut;  // not in the middle of a character
+    }
+    return message.substr(0, cut) + "\xE2\x80\xA6";
+}
+
+std::optional<std::string> InStationWords(const std::string& whole) {
+    const std::string message = CutForMatching(whole);
     for (const MessageShape& shape : kMessageShapes) {
         std::smatch match;
         if (!std::regex_match(message, match, std::regex(shape.pattern))) {

@@ -200,6 +200,13 @@ TEST_F(Transcript, ParserMessagesAndHelpHeadingsFollowTheLanguage) {
         }
     }
 
+    // A huge argument is refused like any other, not matched to death.
+    const CliRun huge = testing::RunCli(dir.path(), {"config", set, "--retry", std::string(100000, 'a')});
+    EXPECT_EQ(huge.status, 2);
+    EXPECT_TRUE(huge.err.starts_with("Ung\xC3\xBCltiger Wert bei --retry: \"aaaa"))
+        << huge.err.substr(0, 200);
+    EXPECT_LT(huge.err.size(), 1000u);
+
     const CliRun german = testing::RunCli(dir.path(), {"change", "--help"});
     for (const char* heading : {"Aufruf: ", "\nArgumente:\n", "\nOptionen:\n  -h,--help", " PFLICHT "}) {
         EXPECT_TRUE(german.OutHas(heading)) << heading << german.out;
