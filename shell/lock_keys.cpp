@@ -6,6 +6,7 @@
 #include <QtGui/qguiapplication_platform.h>
 // Last: the X headers define macros (None, Bool, Status) that Qt's headers would trip over.
 #include <X11/XKBlib.h>
+#include <X11/keysym.h>
 #endif
 
 namespace vaultra::shell {
@@ -28,13 +29,20 @@ std::optional<bool> NamedIndicator(Display* display, const char* name) {
     return on != False;
 }
 
+// Caps and num lock are locked modifiers of the core keyboard (num lock's modifier is whichever the
+// Num_Lock key sets); a server without a keyboard LED never lights their indicators. Scroll lock has no
+// modifier: its indicator tells.
 platform::LockIndicators ReadX11Indicators() {
     auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     Display* display = x11 != nullptr ? x11->display() : nullptr;
-    if (display == nullptr) {
+    XkbStateRec keyboard{};
+    if (display == nullptr || XkbGetState(display, XkbUseCoreKbd, &keyboard) != Success) {
         return {};
     }
-    return {NamedIndicator(display, "Caps Lock"), NamedIndicator(display, "Num Lock"),
+    const unsigned numMask = XkbKeysymToModifiers(display, XK_Num_Lock);
+    return {(keyboard.locked_mods & LockMask) != 0,
+            numMask != 0 ? std::optional<bool>((keyboard.locked_mods & numMask) != 0)
+                         : NamedIndicator(display, "Num Lock"),
             NamedIndicator(display, "Scroll Lock")};
 }
 #else
