@@ -16,6 +16,7 @@
 #include "app/recording_front_end.h"
 #include "app/s5_backup.h"
 #include "app/s5_program_file.h"
+#include "platform/clock.h"
 #include "sim/testing/plcsim_process.h"
 #include "tests/app/temp_dir.h"
 
@@ -53,8 +54,12 @@ struct S5Trace {
     static inline std::string lanTarget;
     static inline int lanKind = 0;
 
+    // Each call with the monotonic time it returned at.
+    static inline std::vector<std::pair<std::string, uint64_t>> timeline;
+
     static int32_t Log(const char* name, int32_t result) {
         calls.push_back(std::string(name) + "=" + std::to_string(result));
+        timeline.emplace_back(name, platform::MonotonicMs());
         return result;
     }
     static int32_t Init(ConnectionRecord* r, int32_t mode) { return Log("Init", init(r, mode)); }
@@ -106,6 +111,7 @@ struct S5Trace {
     }
     static void Reset() {
         calls.clear();
+        timeline.clear();
         settings.clear();
         maxTimeOut = 20;
         lanTarget.clear();

@@ -72,8 +72,11 @@ TEST_P(S5TriggerE2E, BackupRequestWritesTheSuffixedFileAndIsAcknowledged) {
     EXPECT_TRUE(s.entry.Has(flag::kLastSucceeded));
     EXPECT_TRUE(s.ui.SawStatus("Presse: Trigger prüfen"));
     EXPECT_EQ(s.ui.StatusTexts().back(), "AG gesichert.");
-    // The poll and the backup each have a connection of their own, both closed with the S5 close.
+    // The poll and the backup each have a connection of their own, both closed with the S5 close: the
+    // backup connects only after the quiet time that follows the poll's close.
     EXPECT_EQ(S5Trace::calls, (std::vector<std::string>{"Init=1", "Exit=1", "Init=1", "Exit=1"}));
+    ASSERT_EQ(S5Trace::timeline.size(), 4u);
+    EXPECT_GE(S5Trace::timeline[2].second - S5Trace::timeline[1].second, s.drivers->s5CloseWaitMs);
     EXPECT_FALSE(fs::exists(s.FilePath()));
     EXPECT_EQ(PlcBit(kBackupBit), 0);
 
