@@ -145,6 +145,24 @@ TEST_P(S5TriggerE2E, FailedRunsLeaveTheRequestForTheNextPoll) {
 INSTANTIATE_TEST_SUITE_P(Transports, S5TriggerE2E, ::testing::Values(s5_test::kDirect, s5_test::kLan),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// "S5 H1-Bus" cannot be reached from this station: its trigger poll fails with the interface's text and
+// reads nothing.
+TEST(S5TriggerH1, PollFailsWithTheInterfaceTextWithoutADriverCall) {
+    S5Station s({"h1", flag::kS5H1, {8, 0, 6, 1, 2, 3}});
+    s.entry.flags = static_cast<uint16_t>(flag::kS5H1 | static_cast<uint16_t>(IntervalKind::PlcTrigger));
+    s.entry.backupBit = kBackupBit;
+    S7Backup s7Backup(*s.drivers, s.station, s.ui);
+    S7Restore s7Restore(*s.drivers, s.station, s.ui);
+    S5Backup backup(*s.drivers, s.station, s.ui);
+    S5Restore restore(*s.drivers, s.station, s.ui);
+    PlcTrigger trigger(*s.drivers, s.station, s.ui, s7Backup, s7Restore, backup, restore);
+    EXPECT_EQ(trigger.Check(s.entry), 0);
+    EXPECT_TRUE(s.entry.Has(flag::kLastFailed));
+    EXPECT_TRUE(s.ui.SawStatus("Presse: Die Schnittstelle S5 H1-Bus ist in dieser Station nicht verfügbar."));
+    EXPECT_FALSE(s.ui.SawStatus("Presse: Trigger prüfen"));
+    EXPECT_TRUE(S5Trace::calls.empty()) << ::testing::PrintToString(S5Trace::calls);
+}
+
 class FixedClock : public WallClock {
 public:
     int64_t Now() override { return 1'000'000; }
