@@ -35,6 +35,20 @@ int32_t StackRefused(Line& line, uint8_t status) {
     return 0;
 }
 
+// The interrupt stack request and the PLC's status byte that starts its reply.
+bool RequestStack(Line& line, uint8_t& status) {
+    return line.FunctionRequest(kFnInterruptStack) && line.CloseWithEot() && line.AcceptTelegram() &&
+           line.ReadByte(status);
+}
+
+// A refused stack request whose reply ends at once.
+int32_t StackRefusedWithEnd(Line& line, uint8_t status) {
+    if (line.EndOfReply())
+        line.FinishFunction();
+    line.FailWith(kErrFunction, status);
+    return 0;
+}
+
 // The function request with an empty parameter telegram and the start of the reply.
 bool EmptyRequest(Line& line, uint8_t function) {
     return line.FunctionRequest(function) && line.SendDlePair(kEot) && line.ExpectDleAck() &&
@@ -190,8 +204,7 @@ int32_t InterruptStack(ConnectionRecord& r, S5InterruptRecord* records, int16_t*
     std::memcpy(records[0].systemData, system, sizeof system);
     Line line(r);
     uint8_t status = 0;
-    if (!line.FunctionRequest(kFnInterruptStack) || !line.CloseWithEot() || !line.AcceptTelegram() ||
-        !line.ReadByte(status))
+    if (!RequestStack(line, status))
         return 0;
     if (status != 0)
         return StackRefused(line, status);
@@ -220,15 +233,10 @@ int32_t InterruptStackEx(ConnectionRecord& r, uint8_t* words, int32_t recordWord
     if (words == nullptr || recordWords <= 0 || !Precheck(line))
         return 0;
     uint8_t status = 0;
-    if (!line.FunctionRequest(kFnInterruptStack) || !line.CloseWithEot() || !line.AcceptTelegram() ||
-        !line.ReadByte(status))
+    if (!RequestStack(line, status))
         return 0;
-    if (status != 0) {
-        if (line.EndOfReply())
-            line.FinishFunction();
-        line.FailWith(kErrFunction, status);
-        return 0;
-    }
+    if (status != 0)
+        return StackRefusedWithEnd(line, status);
     if (count != nullptr)
         *count = 0;
     if ((Param(r, kParamIdentification) & 0xF) != 8) {
@@ -254,15 +262,10 @@ int32_t InterruptStack945(ConnectionRecord& r, uint8_t* buffer) {
         return 0;
     Line line(r);
     uint8_t status = 0;
-    if (!line.FunctionRequest(kFnInterruptStack) || !line.CloseWithEot() || !line.AcceptTelegram() ||
-        !line.ReadByte(status))
+    if (!RequestStack(line, status))
         return 0;
-    if (status != 0) {
-        if (line.EndOfReply())
-            line.FinishFunction();
-        line.FailWith(kErrFunction, status);
-        return 0;
-    }
+    if (status != 0)
+        return StackRefusedWithEnd(line, status);
     return line.ReadData(buffer + 8, Unit::Word, 36) && line.EndOfReply() && line.FinishFunction() ? 1 : 0;
 }
 
