@@ -64,7 +64,5 @@ inline constexpr const char* kS5BlocksNotWritten = "%s: %zu Bausteine nicht in A
 
 // The PLC trigger.
 inline constexpr const char* kCheckTrigger = "%s: Trigger prüfen";
-inline constexpr const char* kS5TriggerNotAvailable =
-    "%s: Der SPS-Trigger ist für S5-AGs in dieser Station nicht verfügbar.";
 
 }  // namespace vaultra::app::texts

@@ -42,7 +42,7 @@ Engine::Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& 
       s7Restore_(drivers, station, ui),
       s5Backup_(drivers, station, ui),
       s5Restore_(drivers, station, ui),
-      trigger_(drivers, station, ui, s7Backup_, s7Restore_),
+      trigger_(drivers, station, ui, s7Backup_, s7Restore_, s5Backup_, s5Restore_),
       commands_(drivers, station, ui) {
     s7Backup_.writeOperandBit = [&drivers](ConnectionRecord& record, const std::string& operand, int value) {
         return WriteOperandBit(drivers.S7(), record, operand, value);

@@ -244,8 +244,6 @@ inline constexpr std::pair<const char*, const char*> kEnglishTexts[] = {
     {"%s: S5-Rücksicherung ist in dieser Station nicht verfügbar.",
      "%s: S5 restore is not available in this station."},
     {"%s: Trigger prüfen", "%s: checking trigger"},
-    {"%s: Der SPS-Trigger ist für S5-AGs in dieser Station nicht verfügbar.",
-     "%s: the PLC trigger is not available for S5 PLCs in this station."},
     // PLC start, stop and clear
     {"Das AG wirklich starten?", "Really start the PLC?"},
     {"Das AG wirklich stoppen?", "Really stop the PLC?"},
