@@ -111,7 +111,10 @@ DriverBinding::DriverBinding(Station& station, FrontEnd& ui,
     : station_(station),
       ui_(ui),
       directories_(std::move(libraryDirectories)),
-      networkCard_(std::move(networkCard)) {}
+      networkCard_(std::move(networkCard)) {
+    s7_.RunCallsThrough(&callRunner);
+    s5_.RunCallsThrough(&callRunner);
+}
 
 DriverBinding::~DriverBinding() = default;
 
@@ -257,10 +260,11 @@ uint16_t DriverBinding::LanPortSetup(uint16_t oldPort, const CElement& e) {
     // The registration goes to the library of the entry's family, bound just before.
     const auto registerLan = IsS7Interface(kind) ? s7_.Get<Tarn7NewMPILanComFn>(S7Slot::NewMPILanCom)
                                                  : s5_.Get<Tarn5NewMPILanComFn>(S5Slot::NewMPILanCom);
-    const int32_t port = registerLan == nullptr
-                             ? 0
-                             : registerLan(target, kLanReceiveMs, kLanSendMs, kLanConnectMs, linkKind,
-                                           networkCard_.IpAddress(adapter), networkCard_.SubnetMask(adapter));
+    const uint32_t localAddress = networkCard_.IpAddress(adapter);
+    const uint32_t netMask = networkCard_.SubnetMask(adapter);
+    const int32_t port = registerLan == nullptr ? 0 : RunDriverCall(&callRunner, [&] {
+        return registerLan(target, kLanReceiveMs, kLanSendMs, kLanConnectMs, linkKind, localAddress, netMask);
+    });
     return port > 0 && port <= 0xFFFF ? static_cast<uint16_t>(port) : oldPort;
 }
 

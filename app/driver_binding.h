@@ -165,6 +165,10 @@ public:
     // The same for every S5 library.
     std::function<void(S5Table&)> afterS5Bind;
 
+    // Runs every call into a bound driver library (the tables' calls and the LAN registration); empty, they
+    // run inline. The desktop program runs them on a helper thread so that its window keeps serving events.
+    DriverCallRunner callRunner;
+
     // Why the last connect failed when the driver cannot say (an interface this station cannot reach);
     // empty otherwise.
     const std::string& ConnectProblem() const { return connectProblem_; }

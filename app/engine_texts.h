@@ -66,7 +66,5 @@ inline constexpr const char* kS5BlocksNotWritten = "%s: %zu Bausteine nicht in A
 inline constexpr const char* kCheckTrigger = "%s: Trigger prüfen";
 inline constexpr const char* kTriggerRestoreSwitchedOff =
     "%s: Die Steuerung fordert ein Zurückschreiben an, es ist aber ausgeschaltet (\"Kein Zurückschreiben\").";
-inline constexpr const char* kS5TriggerNotAvailable =
-    "%s: Der SPS-Trigger ist für S5-AGs in dieser Station nicht verfügbar.";
 
 }  // namespace vaultra::app::texts

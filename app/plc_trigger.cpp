@@ -8,43 +8,60 @@
 namespace vaultra::app {
 
 PlcTrigger::PlcTrigger(DriverBinding& drivers, Station& station, FrontEnd& ui, S7Backup& backup,
-                       S7Restore& restore)
-    : drivers_(drivers), station_(station), ui_(ui), backup_(backup), restore_(restore) {}
+                       S7Restore& restore, S5Backup& s5Backup, S5Restore& s5Restore)
+    : drivers_(drivers),
+      station_(station),
+      ui_(ui),
+      backup_(backup),
+      restore_(restore),
+      s5Backup_(s5Backup),
+      s5Restore_(s5Restore) {}
 
+// Both families address the request operands alike; an S5 poll is closed with the S5 close and its quiet
+// time, so the run it starts connects no earlier than a PLC allows.
 PlcTrigger::Poll PlcTrigger::ReadRequests(CElement& e) {
     Poll poll;
-    if (!IsS7Entry(e)) {
-        // The request operands are read through the S7 drivers only; an S5 entry must not bind them.
-        ui_.StatusText(Format(Tr(texts::kS5TriggerNotAvailable), e.name.c_str()));
-        return poll;
-    }
-    if (drivers_.ConnectS7(e) == 0) {
+    const bool s7 = IsS7Entry(e);
+    if ((s7 ? drivers_.ConnectS7(e) : drivers_.ConnectS5(e)) == 0) {
         return poll;
     }
     ConnectionRecord& record = station_.record;
-    const S7Table& s7 = drivers_.S7();
+    const OperandWords words =
+        s7 ? S7OperandWords(drivers_.S7(), record) : S5OperandWords(drivers_.S5(), record);
     ui_.StatusText(Format(Tr(texts::kCheckTrigger), e.name.c_str()));
-    poll.result = e.backupBit.empty() ? 1 : ReadOperandBit(s7, record, e.backupBit, poll.backupRequest);
+    poll.result = e.backupBit.empty() ? 1 : ReadOperandBit(words, e.backupBit, poll.backupRequest);
     if (poll.result != 0 && !e.restoreBit.empty()) {
-        poll.result = ReadOperandBit(s7, record, e.restoreBit, poll.restoreRequest);
+        poll.result = ReadOperandBit(words, e.restoreBit, poll.restoreRequest);
     }
     if (poll.result != 0 && poll.backupRequest != poll.restoreRequest && !e.nameOperand.empty()) {
-        poll.result = ReadS7String(s7, record, e.nameOperand, poll.fileSuffix);
+        poll.result = ReadS7String(words, e.nameOperand, poll.fileSuffix);
     }
-    s7.Exit(&record, 0);
+    if (s7) {
+        drivers_.S7().Exit(&record, 0);
+    } else {
+        drivers_.CloseS5(e);
+    }
     ui_.ShowIdleStatus();
     return poll;
+}
+
+// The procedures refuse a suffix that is not a plain file-name fragment before touching the PLC.
+int PlcTrigger::RunBackup(CElement& e, const std::string& fileSuffix) {
+    return IsS7Entry(e) ? backup_.Run(e, fileSuffix) : s5Backup_.Run(e, fileSuffix);
+}
+
+int PlcTrigger::RunRestore(CElement& e, const std::string& fileSuffix) {
+    return IsS7Entry(e) ? restore_.Run(e, fileSuffix) : s5Restore_.Run(e, fileSuffix);
 }
 
 int PlcTrigger::Check(CElement& e) {
     Poll poll = ReadRequests(e);
     int result = poll.result;
     if (result != 0 && poll.backupRequest != poll.restoreRequest) {
-        // The procedures refuse a suffix that is not a plain file-name fragment before touching the PLC.
         if (poll.backupRequest != 0) {
-            result = runBackup ? runBackup(e, poll.fileSuffix) : backup_.Run(e, poll.fileSuffix);
+            result = runBackup ? runBackup(e, poll.fileSuffix) : RunBackup(e, poll.fileSuffix);
         } else if (station_.settings.noWriteBack == 0) {
-            result = runRestore ? runRestore(e, poll.fileSuffix) : restore_.Run(e, poll.fileSuffix);
+            result = runRestore ? runRestore(e, poll.fileSuffix) : RunRestore(e, poll.fileSuffix);
         } else {
             ui_.StatusText(Format(Tr(texts::kTriggerRestoreSwitchedOff), e.name.c_str()));
         }

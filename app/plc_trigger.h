@@ -7,6 +7,8 @@
 #include "app/driver_binding.h"
 #include "app/element.h"
 #include "app/front_end.h"
+#include "app/s5_backup.h"
+#include "app/s5_restore.h"
 #include "app/s7_backup.h"
 #include "app/s7_restore.h"
 #include "app/station.h"
@@ -15,7 +17,8 @@ namespace vaultra::app {
 
 class PlcTrigger {
 public:
-    PlcTrigger(DriverBinding& drivers, Station& station, FrontEnd& ui, S7Backup& backup, S7Restore& restore);
+    PlcTrigger(DriverBinding& drivers, Station& station, FrontEnd& ui, S7Backup& backup, S7Restore& restore,
+               S5Backup& s5Backup, S5Restore& s5Restore);
 
     // Nonzero on success (also when nothing was requested, both bits were set, or a restore was asked for
     // while restore is switched off). Marks the entry.
@@ -34,12 +37,16 @@ private:
         std::string fileSuffix;
     };
     Poll ReadRequests(CElement& e);
+    int RunBackup(CElement& e, const std::string& fileSuffix);
+    int RunRestore(CElement& e, const std::string& fileSuffix);
 
     DriverBinding& drivers_;
     Station& station_;
     FrontEnd& ui_;
     S7Backup& backup_;
     S7Restore& restore_;
+    S5Backup& s5Backup_;
+    S5Restore& s5Restore_;
 };
 
 }  // namespace vaultra::app

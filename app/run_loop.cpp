@@ -42,7 +42,7 @@ Engine::Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& 
       s7Restore_(drivers, station, ui),
       s5Backup_(drivers, station, ui),
       s5Restore_(drivers, station, ui),
-      trigger_(drivers, station, ui, s7Backup_, s7Restore_),
+      trigger_(drivers, station, ui, s7Backup_, s7Restore_, s5Backup_, s5Restore_),
       commands_(drivers, station, ui) {
     s7Backup_.writeOperandBit = [&drivers](ConnectionRecord& record, const std::string& operand, int value) {
         return WriteOperandBit(drivers.S7(), record, operand, value);
@@ -65,7 +65,7 @@ int Engine::BackupEntry(CElement& e, const std::string& fileSuffix) {
     } else if (backupS5) {
         result = backupS5(e);
     } else {
-        result = s5Backup_.Run(e);
+        result = s5Backup_.Run(e, fileSuffix);
         outcome = s5Backup_.LastOutcome();
     }
     outcome.succeeded = result != 0;
@@ -113,7 +113,7 @@ int Engine::RestoreEntry(CElement& e, const std::string& fileSuffix) {
     if (IsS7Entry(e)) {
         result = RestoreS7(e, outcome, fileSuffix);
     } else {
-        result = restoreS5 ? restoreS5(e) : s5Restore_.Run(e);
+        result = restoreS5 ? restoreS5(e) : s5Restore_.Run(e, fileSuffix);
         if (!restoreS5) {
             outcome.refused = s5Restore_.RefusedBlocks();
         }

@@ -7,6 +7,7 @@
 #include "app/block_list.h"
 #include "app/driver_status.h"
 #include "app/engine_texts.h"
+#include "app/operand_access.h"
 #include "app/procedure_support.h"
 #include "app/s5_program_file.h"
 #include "app/s7_backup.h"
@@ -30,7 +31,7 @@ public:
     S5BackupRun(DriverBinding& drivers, Station& station, FrontEnd& ui, CElement& e, RunOutcome& outcome)
         : drivers_(drivers), station_(station), ui_(ui), e_(e), record_(station.record), outcome_(outcome) {}
 
-    int Execute();
+    int Execute(const std::string& fileSuffix);
 
 private:
     bool Allocate();
@@ -40,6 +41,7 @@ private:
     bool BackupType(int type);
     bool BackupBlock(int type, int number);
     bool Commit();
+    void ClearBackupRequest();
 
     DriverBinding& drivers_;
     Station& station_;
@@ -154,10 +156,23 @@ bool S5BackupRun::Commit() {
     return false;
 }
 
-int S5BackupRun::Execute() {
+// A triggered backup acknowledges the PLC's request once its file is safely stored.
+void S5BackupRun::ClearBackupRequest() {
+    if (EffectiveIntervalKind(e_) == IntervalKind::PlcTrigger && !e_.backupBit.empty()) {
+        WriteOperandBit(S5OperandWords(drivers_.S5(), record_), e_.backupBit, 0);
+    }
+}
+
+int S5BackupRun::Execute(const std::string& fileSuffix) {
     ProgressScope progress(ui_);
     if (!Allocate()) {
         return Fail(Tr(texts::kNoMemory));
+    }
+    // A file name that climbs out of the backup directory is not opened; a suffix from the PLC that would
+    // not make a plain file name is refused before the PLC is bothered.
+    const auto path = S7ProjectPath(station_.settings.backupDirectory, e_.fileName, fileSuffix);
+    if (!path && !fileSuffix.empty()) {
+        return Fail(Format(Tr(texts::kBadFileSuffix), e_.name.c_str(), Printable(fileSuffix).c_str()));
     }
     if (Abort()) {
         return 0;  // nothing was touched yet: the entry keeps its marks
@@ -174,8 +189,6 @@ int S5BackupRun::Execute() {
     if (station_.settings.stopPlc != 0) {
         connection.Stop();
     }
-    // A file name that climbs out of the backup directory is not opened.
-    const auto path = S7ProjectPath(station_.settings.backupDirectory, e_.fileName, {});
     file_.emplace(drivers_.Qrf(), path ? *path : std::string());
     if (!path || !file_->Open()) {
         NoteFailure(Format(Tr("Datei %s kann nicht geöffnet oder erstellt werden"),
@@ -194,6 +207,7 @@ int S5BackupRun::Execute() {
     if (!Commit()) {
         return Fail({});
     }
+    ClearBackupRequest();
     connection.Close();
     outcome_.succeeded = true;
     return Succeed(ui_, e_, Tr(texts::kPlcSaved));
@@ -230,10 +244,10 @@ std::optional<BlockKey> S5BlockKey(const S5BlockRecord& block, uint8_t number) {
 S5Backup::S5Backup(DriverBinding& drivers, Station& station, FrontEnd& ui)
     : drivers_(drivers), station_(station), ui_(ui) {}
 
-int S5Backup::Run(CElement& e) {
+int S5Backup::Run(CElement& e, const std::string& fileSuffix) {
     outcome_ = RunOutcome{};
     S5BackupRun run(drivers_, station_, ui_, e, outcome_);
-    return run.Execute();
+    return run.Execute(fileSuffix);
 }
 
 }  // namespace vaultra::app

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include <vaultra/records.h>
 
@@ -37,7 +38,8 @@ public:
 
     // 1 on success, 0 on failure or abort. Marks the entry, shows its texts and progress, and always
     // releases the connection before it returns. The program file is replaced only by a complete one.
-    int Run(CElement& e);
+    // A non-empty fileSuffix (read from the PLC) names the file NAME_suffix.S5D instead of NAME.S5D.
+    int Run(CElement& e, const std::string& fileSuffix = {});
 
     const RunOutcome& LastOutcome() const { return outcome_; }
 

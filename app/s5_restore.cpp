@@ -2,6 +2,7 @@
 
 #include "app/block_list.h"
 #include "app/engine_texts.h"
+#include "app/operand_access.h"
 #include "app/procedure_support.h"
 #include "app/s5_backup.h"
 #include "app/s5_program_file.h"
@@ -53,11 +54,12 @@ public:
     S5RestoreRun(S5Restore& procedure, CElement& e)
         : p_(procedure), ui_(procedure.ui_), e_(e), record_(procedure.station_.record) {}
 
-    int Execute();
+    int Execute(const std::string& fileSuffix);
 
 private:
     int Fail(const std::string& text);
-    bool ReadFile();
+    bool ReadFile(const std::string& fileSuffix);
+    void ClearRequestBits();
     bool WriteType(int type);
     // false when the restore must stop (the stop text is shown).
     bool WriteBlock(const StoredS5Block& block, int type);
@@ -78,8 +80,12 @@ int S5RestoreRun::Fail(const std::string& text) {
     return 0;
 }
 
-bool S5RestoreRun::ReadFile() {
-    const auto path = S7ProjectPath(p_.station_.settings.backupDirectory, e_.fileName, {});
+bool S5RestoreRun::ReadFile(const std::string& fileSuffix) {
+    const auto path = S7ProjectPath(p_.station_.settings.backupDirectory, e_.fileName, fileSuffix);
+    if (!path && !fileSuffix.empty()) {
+        Fail(Format(Tr(texts::kBadFileSuffix), e_.name.c_str(), Printable(fileSuffix).c_str()));
+        return false;
+    }
     std::string badBlock;
     const S5FileReadError error =
         path ? ReadS5File(p_.drivers_.Qrf(), *path, blocks_, badBlock) : S5FileReadError::Missing;
@@ -188,15 +194,29 @@ int S5RestoreRun::Finish(OpenS5Connection& connection) {
         return Fail(
             Format(Tr(texts::kS5BlocksNotWritten), e_.name.c_str(), p_.refused_.size(), names.c_str()));
     }
+    ClearRequestBits();
     connection.Close();
     return Succeed(ui_, e_, Tr(texts::kPlcWritten));
 }
 
-int S5RestoreRun::Execute() {
+// A triggered restore acknowledges both requests once the whole program is in the PLC.
+void S5RestoreRun::ClearRequestBits() {
+    if (EffectiveIntervalKind(e_) != IntervalKind::PlcTrigger) {
+        return;
+    }
+    const OperandWords words = S5OperandWords(p_.drivers_.S5(), record_);
+    for (const std::string* bit : {&e_.backupBit, &e_.restoreBit}) {
+        if (!bit->empty()) {
+            WriteOperandBit(words, *bit, 0);
+        }
+    }
+}
+
+int S5RestoreRun::Execute(const std::string& fileSuffix) {
     ProgressScope progress(ui_);
     p_.refused_.clear();
     // Without a readable program there is nothing to restore: the PLC is left alone.
-    if (!ReadFile()) {
+    if (!ReadFile(fileSuffix)) {
         return 0;
     }
     if (p_.drivers_.ConnectS5(e_) == 0) {
@@ -224,9 +244,9 @@ int S5RestoreRun::Execute() {
 S5Restore::S5Restore(DriverBinding& drivers, Station& station, FrontEnd& ui)
     : drivers_(drivers), station_(station), ui_(ui) {}
 
-int S5Restore::Run(CElement& e) {
+int S5Restore::Run(CElement& e, const std::string& fileSuffix) {
     S5RestoreRun run(*this, e);
-    return run.Execute();
+    return run.Execute(fileSuffix);
 }
 
 }  // namespace vaultra::app

@@ -32,8 +32,9 @@ public:
     S5Restore(DriverBinding& drivers, Station& station, FrontEnd& ui);
 
     // 1 when every block meant for the PLC was loaded, 0 otherwise; marks the entry and shows its texts.
-    // The program file is read whole before the PLC is contacted.
-    int Run(CElement& e);
+    // The program file is read whole before the PLC is contacted. A non-empty fileSuffix (read from the
+    // PLC) names the file NAME_suffix.S5D instead of NAME.S5D.
+    int Run(CElement& e, const std::string& fileSuffix = {});
 
     // Blocks the PLC refused in the last run ("FB 012").
     const std::vector<std::string>& RefusedBlocks() const { return refused_; }

@@ -12,6 +12,7 @@ packages=(
   clang-format
   clang libclang-rt-14-dev
   qt6-base-dev qt6-tools-dev qt6-l10n-tools qt6-tools-dev-tools libgl-dev fonts-dejavu-core
+  libx11-dev
 )
 
 missing=()

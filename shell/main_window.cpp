@@ -18,6 +18,7 @@
 #include "platform/time.h"
 #include "shell/config_dialog_window.h"
 #include "shell/entry_dialog_window.h"
+#include "shell/lock_keys.h"
 #include "shell/shell_app.h"
 
 namespace vaultra::shell {
@@ -77,7 +78,10 @@ MainWindow::MainWindow(ShellApp& app) : app_(app) {
     // Timer 10: the run loop's pass once a second, with or without an open set.
     runTimer_.setInterval(1000);
     connect(&runTimer_, &QTimer::timeout, this, &MainWindow::TimerTick);
+    // The lock panes follow the system's indicators, read with the same timer whether a run works or not.
+    connect(&runTimer_, &QTimer::timeout, this, &MainWindow::RefreshLockKeys);
     runTimer_.start();
+    RefreshLockKeys();
     resize(1100, 600);
 }
 
@@ -582,6 +586,10 @@ void MainWindow::Configuration() {
     }
     UpdateCommands();
     RepaintList();
+}
+
+void MainWindow::RefreshLockKeys() {
+    panes_->SetLockState(app_.Options().lockKeys ? app_.Options().lockKeys() : ReadLockKeys());
 }
 
 void MainWindow::ChooseLanguage() {

@@ -86,6 +86,8 @@ public:
     void ChooseLanguage();
     void About();
     void TimerTick();
+    // Reads the lock keys' states into the status bar.
+    void RefreshLockKeys();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -57,10 +57,12 @@ ShellApp::ShellApp(ShellOptions options)
         options_.adapters ? app::CNetworkCard(options_.adapters) : app::CNetworkCard());
     engine_ = std::make_unique<app::Engine>(station_, ui_, clock_, *drivers_);
     engine_->Commands().sleep = WaitServingEvents;
-    // Writing a project waits for the disk for a good part of a second: the window goes on meanwhile.
+    // Writing a project waits for the disk for a good part of a second, a connect for the PLC's answer: the
+    // window goes on meanwhile.
     engine_->S7Procedure().writeProject = [](const fs::path& path, const s7project::BlockList& blocks) {
-        return RunServingEvents([&] { return s7project::WriteS7Project(path, blocks); });
+        return RunServingEvents([&] { return s7project::WriteS7Project(path, blocks) ? 1 : 0; }) != 0;
     };
+    drivers_->callRunner = [](const std::function<int32_t()>& call) { return RunServingEvents(call); };
 }
 
 ShellApp::~ShellApp() {

@@ -14,6 +14,7 @@
 #include "app/network_card.h"
 #include "app/run_loop.h"
 #include "app/station.h"
+#include "platform/lock_leds.h"
 #include "platform/settings_store.h"
 #include "shell/language.h"
 #include "shell/user_settings.h"
@@ -32,6 +33,7 @@ struct ShellOptions {
     std::function<std::vector<std::string>()> serialPorts;                // null: the free ports 1..16
     std::function<QString(QWidget*, const QString& title)> chooseFolder;  // null: the folder browser
     std::function<QString(QWidget*, bool save)> chooseSetFile;            // null: the file dialogs
+    std::function<platform::LockIndicators()> lockKeys;                   // null: the system's indicators
 };
 
 class ShellApp {

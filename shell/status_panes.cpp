@@ -7,6 +7,11 @@ namespace vaultra::shell {
 
 namespace {
 
+void ShowLock(QLabel* pane, const QString& label, std::optional<bool> on) {
+    pane->setText(on.value_or(true) ? label : QString());
+    pane->setEnabled(on.has_value());
+}
+
 QLabel* AddPane(QStatusBar* bar, const QString& sizingText) {
     auto* pane = new QLabel(bar);
     pane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -37,7 +42,6 @@ StatusPanes::StatusPanes(QStatusBar* bar) : QObject(bar), bar_(bar) {
         showingIdle_ = true;
         message_->setText(IdleText());
     });
-    SetLockState(false, false, false);
     Retranslate();
 }
 
@@ -46,9 +50,7 @@ QString StatusPanes::IdleText() const {
 }
 
 void StatusPanes::Retranslate() {
-    caps_->setText(tr("UF"));
-    num_->setText(tr("NUM"));
-    scroll_->setText(tr("RF"));
+    ShowLocks();
     if (showingIdle_) {
         message_->setText(IdleText());
     }
@@ -104,10 +106,15 @@ void StatusPanes::HideProgress() {
     delete progress_;
 }
 
-void StatusPanes::SetLockState(bool caps, bool num, bool scroll) {
-    caps_->setEnabled(caps);
-    num_->setEnabled(num);
-    scroll_->setEnabled(scroll);
+void StatusPanes::SetLockState(const platform::LockIndicators& state) {
+    locks_ = state;
+    ShowLocks();
+}
+
+void StatusPanes::ShowLocks() {
+    ShowLock(caps_, tr("UF"), locks_.caps);
+    ShowLock(num_, tr("NUM"), locks_.num);
+    ShowLock(scroll_, tr("RF"), locks_.scroll);
 }
 
 }  // namespace vaultra::shell

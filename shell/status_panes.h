@@ -9,6 +9,8 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "platform/lock_leds.h"
+
 namespace vaultra::shell {
 
 class StatusPanes : public QObject {
@@ -29,8 +31,9 @@ public:
     void StepProgress();
     void HideProgress();
 
-    // The lock keys' state as far as the window has seen them.
-    void SetLockState(bool caps, bool num, bool scroll);
+    // The lock keys' states: a lit lock shows its label, a dark one an empty pane, one the system cannot
+    // tell its label greyed.
+    void SetLockState(const platform::LockIndicators& state);
     void Retranslate();
 
     QString Message() const { return message_->text(); }
@@ -38,11 +41,15 @@ public:
     QProgressBar* Progress() const { return progress_; }
     bool IdleTimerActive() const { return idleTimer_.isActive(); }
     QWidget* ProgressPane() const { return progressPane_; }
+    QLabel* CapsPane() const { return caps_; }
+    QLabel* NumPane() const { return num_; }
+    QLabel* ScrollPane() const { return scroll_; }
 
     static constexpr int kIdleDelayMs = 2000;
 
 private:
     QString IdleText() const;
+    void ShowLocks();
 
     QStatusBar* bar_;
     QLabel* message_;
@@ -53,6 +60,7 @@ private:
     QLabel* scroll_;
     QPointer<QProgressBar> progress_;
     QTimer idleTimer_;
+    platform::LockIndicators locks_;
     int step_ = 1;
     bool showingIdle_ = true;
 };

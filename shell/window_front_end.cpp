@@ -33,8 +33,8 @@ void WaitServingEvents(uint32_t ms) {
     loop.exec();
 }
 
-bool RunServingEvents(const std::function<bool()>& work) {
-    std::future<bool> result;
+int RunServingEvents(const std::function<int()>& work) {
+    std::future<int> result;
     try {
         result = std::async(std::launch::async, work);
     } catch (const std::system_error&) {

@@ -74,9 +74,9 @@ private:
 void WaitServingEvents(uint32_t ms);
 
 // Runs work on a helper thread while this thread goes on serving the window's events, and returns its
-// result. For file work of a run (writing a project waits for the disk) that touches nothing the window
-// uses; PLC work stays on this thread.
-bool RunServingEvents(const std::function<bool()>& work);
+// result. For the waits of a run (driver calls, writing a project) on data no event handler touches while
+// a run works: the window holds off its timer pass and the commands that use the connection record.
+int RunServingEvents(const std::function<int()>& work);
 
 // A message box with the program's own button texts; the answer in the engine's terms.
 app::MessageAnswer AskOperator(QWidget* parent, const QString& text, app::MessageButtons buttons);

@@ -2,6 +2,11 @@
 
 #include <CLI/CLI.hpp>
 
+#include <cctype>
+#include <cstdlib>
+
+#include "sim/operand_text.h"
+#include "sim/s5/presets.h"
 #include "sim/s5/program.h"
 #include "sim/s5/server.h"
 
@@ -28,6 +33,54 @@ bool ParseCodes(const std::vector<std::string>& texts, std::vector<std::uint8_t>
         codes.push_back(static_cast<std::uint8_t>(value));
     }
     return true;
+}
+
+// "PB1": a type name and a block number 0..255, as (type code, number).
+std::optional<std::pair<std::uint8_t, std::uint8_t>> ParseBlockName(const std::string& text) {
+    for (std::size_t t = 0; t < s5::kTypeNames.size(); ++t) {
+        const std::string name = s5::kTypeNames[t];
+        if (text.size() <= name.size() || text.compare(0, name.size(), name) != 0) {
+            continue;
+        }
+        char* end = nullptr;
+        const unsigned long number = std::strtoul(text.c_str() + name.size(), &end, 10);
+        if (std::isdigit(static_cast<unsigned char>(text[name.size()])) == 0 || *end != '\0' ||
+            number > 255) {
+            return std::nullopt;
+        }
+        return std::pair{s5::kTypeCodes[t], static_cast<std::uint8_t>(number)};
+    }
+    return std::nullopt;
+}
+
+// "PB1=05": the byte (hex) the PLC answers to a request to load that block instead of taking it.
+bool ParseLoadAnswers(const std::vector<std::string>& texts, s5::Faults& faults, std::string* error) {
+    for (const std::string& text : texts) {
+        const auto split = SplitPreset(text);
+        const auto block = split ? ParseBlockName(split->operand) : std::nullopt;
+        char* end = nullptr;
+        const unsigned long answer = split ? std::strtoul(split->value.c_str(), &end, 16) : 0;
+        if (!block || split->value.empty() || *end != '\0' || answer > 0x7F || answer == 0x09) {
+            *error = "--fault-load-answer " + text + ": expected BLOCK=ANSWER (hex, not 09), e.g. PB1=05";
+            return false;
+        }
+        faults.loadAnswers[*block] = static_cast<std::uint8_t>(answer);
+    }
+    return true;
+}
+
+std::optional<std::string> ApplyPresets(const S5Command& command, s5::Plc& plc) {
+    for (const std::string& preset : command.stringPresets) {
+        if (auto error = s5::ApplyStringPreset(plc, preset)) {
+            return error;
+        }
+    }
+    for (const std::string& preset : command.bitPresets) {
+        if (auto error = s5::ApplyBitPreset(plc, preset)) {
+            return error;
+        }
+    }
+    return std::nullopt;
 }
 
 bool LoadProgram(const S5Command& command, s5::Plc& plc, std::string* error) {
@@ -72,6 +125,13 @@ CLI::App* AddS5Command(CLI::App& app, S5Command& c) {
                    "answer no function after the first N of a connection");
     s5->add_option("--fault-cut-after", c.cutAfter, "break off function N+1 of each connection");
     s5->add_option("--fault-error", c.refused, "refuse function CODE (hex), e.g. 06");
+    s5->add_option(
+        "--fault-load-answer", c.loadAnswers,
+        "answer a request to load BLOCK with the byte ANSWER (hex) instead of taking it, e.g. PB1=05");
+    s5->add_option("--set", c.bitPresets,
+                   "start with an operand bit set or cleared (again on SIGUSR1), e.g. M10.0=1");
+    s5->add_option("--set-string", c.stringPresets,
+                   "start with a string in a data block (again on SIGUSR1), e.g. DB100.DBB4=A12");
     s5->add_flag("--fault-memory-full", c.memoryFull, "refuse every new block for lack of memory");
     s5->add_flag("--fault-busy", c.busy, "refuse every function");
     s5->add_flag("--stopped", c.stopped, "start in stop");
@@ -89,7 +149,8 @@ int RunS5Command(const S5Command& command) {
     options.faults.memoryFull = command.memoryFull;
     options.faults.busy = command.busy;
     std::string error;
-    if (!ParseCodes(command.refused, options.faults.refused, &error)) {
+    if (!ParseCodes(command.refused, options.faults.refused, &error) ||
+        !ParseLoadAnswers(command.loadAnswers, options.faults, &error)) {
         log.Note(error);
         return 2;
     }
@@ -99,6 +160,10 @@ int RunS5Command(const S5Command& command) {
         return 1;
     }
     plc.SetRunning(!command.stopped);
+    if (const auto presetError = ApplyPresets(command, plc)) {
+        log.Note(*presetError);
+        return 2;
+    }
     s5::ServeOptions serve;
     if (command.as511Pty) {
         serve.pty = *command.as511Pty;
@@ -107,6 +172,12 @@ int RunS5Command(const S5Command& command) {
     if (command.dumpDir) {
         serve.dumpDir = *command.dumpDir;
     }
+    // A PLC asks for service again: the presets are set once more, so a trigger can be raised at any time.
+    serve.onUser1 = [&command, &plc, &log] {
+        if (const auto presetError = ApplyPresets(command, plc)) {
+            log.Note(*presetError);
+        }
+    };
     serve.lanRawPort = command.lanRawPort;
     serve.lanFramedPort = command.lanFramedPort;
     if (!serve.pty && !serve.lanRawPort && !serve.lanFramedPort) {

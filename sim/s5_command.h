@@ -26,6 +26,9 @@ struct S5Command {
     std::optional<unsigned> silentAfter;
     std::optional<unsigned> cutAfter;
     std::vector<std::string> refused;
+    std::vector<std::string> loadAnswers;    // --fault-load-answer PB1=05
+    std::vector<std::string> bitPresets;     // --set M10.0=1
+    std::vector<std::string> stringPresets;  // --set-string DB100.DBB4=A12
     bool memoryFull = false;
     bool busy = false;
     bool stopped = false;

@@ -24,6 +24,8 @@ struct Faults {
     std::vector<std::uint8_t> refused;    // function codes refused
     bool busy = false;                    // every function refused
     bool memoryFull = false;              // no room for a new block
+    // Blocks (type code, number) the PLC will not load, with the byte it answers instead of "room".
+    std::map<std::pair<std::uint8_t, std::uint8_t>, std::uint8_t> loadAnswers;
 };
 
 struct PlcOptions {

@@ -123,6 +123,10 @@ bool Runner::Open(std::string* error) {
     poller_.Watch(signals_->Fd(), [this] {
         for (platform::ProcessSignal s : signals_->TakePending()) {
             if (s == platform::ProcessSignal::User1) {
+                if (options_.onUser1) {
+                    std::lock_guard lock(plc_.Mutex());
+                    options_.onUser1();
+                }
                 Dump();
             } else {
                 stop_ = true;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,8 @@ struct ServeOptions {
     std::optional<std::uint16_t> lanRawPort;
     std::optional<std::uint16_t> lanFramedPort;
     std::optional<std::filesystem::path> dumpDir;
+    // Called on SIGUSR1, with the PLC locked, before the dump (operand presets are set again there).
+    std::function<void()> onUser1;
 };
 
 // Prints one line per transport and "plcsim s5: ready", serves, writes the dump directory on SIGUSR1

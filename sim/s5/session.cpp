@@ -213,6 +213,11 @@ void Session::CreateBlock() {
         return;
     }
     const std::uint16_t length = bytes::LoadBe16(*p, 2);
+    const auto& answers = plc_.FaultOptions().loadAnswers;
+    if (const auto it = answers.find({(*p)[0], (*p)[1]}); it != answers.end()) {
+        Answer(Bytes{it->second});
+        return;
+    }
     const bool room = !plc_.FaultOptions().memoryFull && length >= 5 &&
                       plc_.FreeUnits() >= length * plc_.Cpu().UnitsPerWord() + 16;
     if (!room) {

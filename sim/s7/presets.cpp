@@ -1,9 +1,9 @@
 #include "sim/s7/presets.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "s7project/block_image.h"
+#include "sim/operand_text.h"
 
 namespace vaultra::sim::s7 {
 
@@ -19,39 +19,30 @@ struct BitAddress {
     unsigned bit = 0;
 };
 
-std::optional<Area> AreaOfLetter(char letter) {
-    switch (letter) {
-        case 'M':
-        case 'F':
-            return Area::Flags;
-        case 'E':
-        case 'I':
-            return Area::Inputs;
-        case 'A':
-        case 'Q':
-            return Area::Outputs;
-        default:
-            return std::nullopt;
-    }
-}
-
 std::optional<BitAddress> ParseBit(const std::string& text) {
-    BitAddress a;
-    unsigned db = 0;
-    int used = 0;
-    if (std::sscanf(text.c_str(), "DB%u.DBX%u.%u%n", &db, &a.byte, &a.bit, &used) == 3 &&
-        static_cast<std::size_t>(used) == text.size() && db <= 0xFFFF) {
-        a.area = Area::DataBlock;
-        a.db = static_cast<std::uint16_t>(db);
-    } else {
-        char letter = 0;
-        if (std::sscanf(text.c_str(), "%c%u.%u%n", &letter, &a.byte, &a.bit, &used) != 3 ||
-            static_cast<std::size_t>(used) != text.size() || !AreaOfLetter(letter)) {
-            return std::nullopt;
-        }
-        a.area = *AreaOfLetter(letter);
+    const auto parsed = ParseBitOperandText(text);
+    if (!parsed) {
+        return std::nullopt;
     }
-    return a.bit <= 7 ? std::optional(a) : std::nullopt;
+    BitAddress a;
+    a.byte = parsed->byte;
+    a.bit = parsed->bit;
+    a.db = static_cast<std::uint16_t>(parsed->db);
+    switch (parsed->area) {
+        case OperandArea::Flags:
+            a.area = Area::Flags;
+            break;
+        case OperandArea::Inputs:
+            a.area = Area::Inputs;
+            break;
+        case OperandArea::Outputs:
+            a.area = Area::Outputs;
+            break;
+        case OperandArea::DataBlock:
+            a.area = Area::DataBlock;
+            break;
+    }
+    return a;
 }
 
 // A data block of `bytes` zero values (no interface description).
@@ -85,15 +76,14 @@ std::optional<std::string> ApplyBitPreset(Plc& plc, const std::string& preset) {
 }
 
 std::optional<std::string> ApplyStringPreset(Plc& plc, const std::string& preset) {
-    const auto equals = preset.find('=');
-    unsigned db = 0, byte = 0;
-    int used = 0;
-    const std::string operand = preset.substr(0, equals);
-    if (equals == std::string::npos || std::sscanf(operand.c_str(), "DB%u.DBB%u%n", &db, &byte, &used) != 2 ||
-        static_cast<std::size_t>(used) != operand.size() || db > 0xFFFF) {
+    const auto split = SplitPreset(preset);
+    const auto operand = split ? ParseStringOperandText(split->operand) : std::nullopt;
+    if (!operand) {
         return "--set-string " + preset + ": expected DBn.DBBb=TEXT";
     }
-    const std::string text = preset.substr(equals + 1);
+    const unsigned db = operand->db;
+    const unsigned byte = operand->byte;
+    const std::string& text = split->value;
     if (text.size() > kStringMax) {
         return "--set-string " + preset + ": at most 254 characters";
     }

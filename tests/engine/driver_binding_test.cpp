@@ -171,5 +171,34 @@ TEST_F(DriverBindingTest, ExportsALibraryLacksLeaveEmptySlots) {
     drivers.S7().Exit(&station.record, 0);
 }
 
+TEST_F(DriverBindingTest, EveryDriverCallGoesThroughTheCallRunnerOnceAndItsResultCounts) {
+    FakeDriver fake("partial", "libTARN7RFC.so");
+    DriverBinding drivers(station, ui, {FakeDir("partial")},
+                          CNetworkCard([] { return std::vector<NetworkAdapter>{}; }));
+    // Each run of the runner must make exactly one call into the library.
+    std::vector<std::size_t> callsPerRun;
+    bool failInit = false;
+    drivers.callRunner = [&](const std::function<int32_t()>& call) {
+        const std::size_t before = fake->calls.size();
+        const int32_t result = call();
+        callsPerRun.push_back(fake->calls.size() - before);
+        const bool isInit = !fake->calls.empty() && fake->calls.back().rfind("Init", 0) == 0;
+        return failInit && isInit ? 0 : result;
+    };
+    CElement e = Entry(flag::kS7Rfc1006, {127, 0, 0, 1, 0, 0});
+    ASSERT_EQ(drivers.ConnectS7(e), 1);
+    // The LAN registration, four settings and the connect.
+    EXPECT_EQ(callsPerRun, std::vector<std::size_t>(6, 1));
+    drivers.S7().Exit(&station.record, 0);
+    EXPECT_EQ(callsPerRun.size(), 7u);
+    // An export the library lacks is not run at all.
+    BlockRecord block{};
+    EXPECT_EQ(drivers.S7().RdBst(&station.record, &block, 0, 1), 0);
+    EXPECT_EQ(callsPerRun.size(), 7u);
+    // What the runner returns is the call's result.
+    failInit = true;
+    EXPECT_EQ(drivers.ConnectS7(e), 0);
+}
+
 }  // namespace
 }  // namespace vaultra::app

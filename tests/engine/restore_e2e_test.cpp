@@ -297,9 +297,12 @@ protected:
         s.entry.backupBit = "M10.0";
         s.entry.restoreBit = "DB5.DBX2.1";
         s.entry.nameOperand = "DB5.DBB4";
-        trigger = std::make_unique<PlcTrigger>(*s.drivers, s.station, s.ui, *s.backup, *s.restore);
+        trigger = std::make_unique<PlcTrigger>(*s.drivers, s.station, s.ui, *s.backup, *s.restore, s5Backup,
+                                               s5Restore);
     }
     Station7 s;
+    S5Backup s5Backup{*s.drivers, s.station, s.ui};
+    S5Restore s5Restore{*s.drivers, s.station, s.ui};
     std::unique_ptr<PlcTrigger> trigger;
 };
 
@@ -339,19 +342,6 @@ TEST_F(TriggerE2E, UnreachablePlcFailsThePoll) {
     s.sim.reset();
     EXPECT_EQ(trigger->Check(s.entry), 0);
     EXPECT_TRUE(s.entry.Has(flag::kLastFailed));
-}
-
-TEST_F(TriggerE2E, S5EntryFailsThePollWithItsTextInsteadOfReachingTheS7Drivers) {
-    s.entry.flags = static_cast<uint16_t>(flag::kS5Lan | static_cast<uint16_t>(IntervalKind::PlcTrigger));
-    EXPECT_EQ(trigger->Check(s.entry), 0);
-    EXPECT_TRUE(s.entry.Has(flag::kLastFailed));
-    EXPECT_TRUE(Contains(s.ui.StatusTexts(),
-                         "PLC: Der SPS-Trigger ist f\xC3\xBCr S5-AGs in dieser Station nicht verf\xC3\xBC"
-                         "gbar."))
-        << ::testing::PrintToString(s.ui.StatusTexts());
-    EXPECT_FALSE(Contains(s.ui.StatusTexts(),
-                          "PLC: Trigger pr\xC3\xBC"
-                          "fen"));
 }
 
 TEST_F(TriggerE2E, SignalSetsTheRequestAgainWhileThePlcRuns) {

@@ -15,25 +15,12 @@ namespace vaultra::app {
 namespace {
 
 namespace fs = std::filesystem;
+using s5_test::Blocks;
+using s5_test::Bytes;
 using s5_test::Interface;
+using s5_test::ReadBytes;
 using s5_test::S5Station;
 using s5_test::S5Trace;
-using Bytes = std::vector<uint8_t>;
-using Blocks = std::map<std::string, Bytes>;
-
-Bytes ReadBytes(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string Name(uint8_t code, int number) {
-    for (std::size_t t = 0; t < kS5TypeCodes.size(); ++t) {
-        if (kS5TypeCodes[t] == code) {
-            return kS5TypeNames[t] + std::to_string(number);
-        }
-    }
-    return "XX" + std::to_string(number);
-}
 
 // Injected QRF failures: the nth block write, or the compaction.
 struct QrfFault {
@@ -55,34 +42,10 @@ protected:
 
     int Backup() { return backup->Run(s.entry); }
 
-    // The simulated PLC's program, by block name, as stored blocks (header, length word, body).
-    Blocks PlcBlocks() {
-        fs::remove_all(s.dir.path() / "dump");
-        EXPECT_TRUE(s.sim->Dump());
-        Blocks blocks;
-        for (const auto& file : fs::directory_iterator(s.dir.path() / "dump")) {
-            blocks[file.path().stem().string()] = ReadBytes(file.path());
-        }
-        return blocks;
-    }
-
-    Blocks FileBlocks(const fs::path& path) {
-        std::vector<StoredS5Block> stored;
-        std::string bad;
-        EXPECT_EQ(ReadS5File(s.drivers->Qrf(), path, stored, bad), S5FileReadError::None) << bad;
-        Blocks blocks;
-        for (StoredS5Block& b : stored) {
-            b.data.resize(b.key.length);
-            blocks[Name(b.key.type, b.key.number)] = std::move(b.data);
-        }
-        return blocks;
-    }
-
+    Blocks PlcBlocks() { return s5_test::PlcBlocks(s); }
+    Blocks FileBlocks(const fs::path& path) { return s5_test::FileBlocks(s, path); }
     static Blocks Without(Blocks blocks, const std::vector<std::string>& names) {
-        for (const auto& n : names) {
-            EXPECT_EQ(blocks.erase(n), 1u) << n;
-        }
-        return blocks;
+        return s5_test::Without(std::move(blocks), names);
     }
 
     void ExpectFailedWith(const std::string& text) {
@@ -279,6 +242,35 @@ TEST_P(S5E2E, RefusedBlocksAreNamedAndTheRestoreIsNoSuccess) {
     ASSERT_TRUE(s.StartSim({}));
     ASSERT_EQ(restore->Run(s.entry), 1) << ::testing::PrintToString(s.ui.StatusTexts());
     EXPECT_TRUE(restore->RefusedBlocks().empty());
+}
+
+// The PLC's own refusals of single blocks: answers 5 and 6 are passed over (each block named, the rest of
+// the program loaded, the restore no success and the PLC left stopped); any other answer ends the restore.
+TEST_P(S5E2E, BlocksThePlcWillNotLoadAreSkippedOrEndTheRestoreByItsAnswer) {
+    ASSERT_TRUE(s.StartSim({"--demo"}));
+    ASSERT_EQ(Backup(), 1);
+    const Blocks original = PlcBlocks();
+    s.station.settings.stopPlc = 1;
+
+    ASSERT_TRUE(s.StartSim({"--fault-load-answer", "PB1=05", "--fault-load-answer", "FB2=06"}));
+    S5Trace::calls.clear();
+    EXPECT_EQ(restore->Run(s.entry), 0);
+    ExpectFailedWith("Presse: 2 Bausteine nicht in AG übertragen: PB 001, FB 002");
+    EXPECT_TRUE(s.ui.SawStatus("Presse: PB  001 von der Steuerung nicht angenommen."));
+    EXPECT_TRUE(s.ui.SawStatus("Presse: FB  002 von der Steuerung nicht angenommen."));
+    EXPECT_FALSE(s.ui.SawStatus("Baustein nicht in AG übertragbar"));
+    EXPECT_EQ(restore->RefusedBlocks(), (std::vector<std::string>{"PB 001", "FB 002"}));
+    EXPECT_TRUE(PlcBlocks() == Without(original, {"PB1", "FB2"}));
+    EXPECT_EQ(S5Trace::calls, (std::vector<std::string>{"Init=1", "AGStop=1", "Exit=1"}));
+
+    // Another answer: the block is not transferable and nothing after it is sent.
+    ASSERT_TRUE(s.StartSim({"--fault-load-answer", "PB1=07"}));
+    EXPECT_EQ(restore->Run(s.entry), 0);
+    ExpectFailedWith("Baustein nicht in AG übertragbar");
+    EXPECT_EQ(restore->RefusedBlocks(), std::vector<std::string>{"PB 001"});
+    const Blocks partial = PlcBlocks();
+    EXPECT_TRUE(partial.count("PB0") == 1 && partial.count("PB1") == 0 && partial.count("FB0") == 0)
+        << ::testing::PrintToString(partial.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, S5E2E, ::testing::Values(s5_test::kDirect, s5_test::kLan),

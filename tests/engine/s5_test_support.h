@@ -5,12 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/driver_binding.h"
 #include "app/recording_front_end.h"
+#include "app/s5_backup.h"
+#include "app/s5_program_file.h"
+#include "platform/clock.h"
 #include "sim/testing/plcsim_process.h"
 #include "tests/app/temp_dir.h"
 
@@ -48,8 +54,12 @@ struct S5Trace {
     static inline std::string lanTarget;
     static inline int lanKind = 0;
 
+    // Each call with the monotonic time it returned at.
+    static inline std::vector<std::pair<std::string, uint64_t>> timeline;
+
     static int32_t Log(const char* name, int32_t result) {
         calls.push_back(std::string(name) + "=" + std::to_string(result));
+        timeline.emplace_back(name, platform::MonotonicMs());
         return result;
     }
     static int32_t Init(ConnectionRecord* r, int32_t mode) { return Log("Init", init(r, mode)); }
@@ -101,6 +111,7 @@ struct S5Trace {
     }
     static void Reset() {
         calls.clear();
+        timeline.clear();
         settings.clear();
         maxTimeOut = 20;
         lanTarget.clear();
@@ -169,5 +180,53 @@ public:
 private:
     Interface transport_;
 };
+
+using Bytes = std::vector<uint8_t>;
+using Blocks = std::map<std::string, Bytes>;
+
+inline Bytes ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline std::string BlockName(uint8_t code, int number) {
+    for (std::size_t t = 0; t < kS5TypeCodes.size(); ++t) {
+        if (kS5TypeCodes[t] == code) {
+            return kS5TypeNames[t] + std::to_string(number);
+        }
+    }
+    return "XX" + std::to_string(number);
+}
+
+// The simulated PLC's program, by block name ("PB1"), as stored blocks (header, length word, body).
+inline Blocks PlcBlocks(S5Station& s) {
+    fs::remove_all(s.dir.path() / "dump");
+    EXPECT_TRUE(s.sim->Dump());
+    Blocks blocks;
+    for (const auto& file : fs::directory_iterator(s.dir.path() / "dump")) {
+        blocks[file.path().stem().string()] = ReadBytes(file.path());
+    }
+    return blocks;
+}
+
+// The blocks of a program file in the same form.
+inline Blocks FileBlocks(S5Station& s, const fs::path& path) {
+    std::vector<StoredS5Block> stored;
+    std::string bad;
+    EXPECT_EQ(ReadS5File(s.drivers->Qrf(), path, stored, bad), S5FileReadError::None) << bad;
+    Blocks blocks;
+    for (StoredS5Block& b : stored) {
+        b.data.resize(b.key.length);
+        blocks[BlockName(b.key.type, b.key.number)] = std::move(b.data);
+    }
+    return blocks;
+}
+
+inline Blocks Without(Blocks blocks, const std::vector<std::string>& names) {
+    for (const auto& n : names) {
+        EXPECT_EQ(blocks.erase(n), 1u) << n;
+    }
+    return blocks;
+}
 
 }  // namespace vaultra::app::s5_test

@@ -40,15 +40,8 @@ protected:
 };
 
 TEST_F(RunTest, BackupAllOfASimulatedPlcShowsTextsAndProgressAndStaysResponsive) {
-    std::string error;
-    auto plc = sim::testing::PlcsimProcess::Start({"s7", "--demo", "--iso-port", "0"}, &error);
-    ASSERT_TRUE(plc) << error;
-    setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*plc->IsoPort()).c_str(), 1);
-    app::CElement entry = MakeEntry(app::InterfaceKind::S7Rfc1006, "Demo");
-    entry.address = {127, 0, 0, 1, 2, 0};
-    entry.password.clear();
-    Open({entry});
-    app->Station().settings.backupDirectory = f.Dir().string() + "/";
+    auto plc = OpenWithDemoPlc();
+    ASSERT_TRUE(plc);
 
     QStringList texts;
     bool progressSeen = false;

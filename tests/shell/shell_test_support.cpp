@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
+#include <cstdlib>
 
 #include "app/backup_set_file.h"
 #include "platform/settings_store.h"
@@ -142,6 +143,24 @@ void WindowTest::Open(const std::vector<app::CElement>& entries) {
     w = app->Window();
     w->RunTimer().stop();
     QObject::connect(&app->Ui(), &WindowFrontEnd::StatusShown, w, [this](const QString& t) { shown << t; });
+}
+
+std::unique_ptr<sim::testing::PlcsimProcess> WindowTest::OpenWithDemoPlc() {
+    std::string error;
+    auto plc = sim::testing::PlcsimProcess::Start({"s7", "--demo", "--iso-port", "0"}, &error);
+    EXPECT_TRUE(plc) << error;
+    if (!plc) {
+        return nullptr;
+    }
+    setenv("VAULTRA_ISO_TCP_PORT", std::to_string(*plc->IsoPort()).c_str(), 1);
+    app::CElement entry = MakeEntry(app::InterfaceKind::S7Rfc1006, "Demo");
+    entry.address = {127, 0, 0, 1, 2, 0};
+    entry.password.clear();
+    Open({entry});
+    if (app) {
+        app->Station().settings.backupDirectory = f.Dir().string() + "/";
+    }
+    return plc;
 }
 
 app::CElement MakeEntry(app::InterfaceKind kind, const std::string& name) {

@@ -16,6 +16,7 @@
 #include "app/element.h"
 #include "shell/main_window.h"
 #include "shell/shell_app.h"
+#include "sim/testing/plcsim_process.h"
 #include "tests/app/temp_dir.h"
 
 namespace vaultra::shell::testing {
@@ -85,6 +86,9 @@ private:
 class WindowTest : public ::testing::Test {
 protected:
     void Open(const std::vector<app::CElement>& entries);
+    // Starts plcsim s7 --demo and opens a set of one S7-RFC1006 entry "Demo" that reaches it, backed up
+    // into the test's directory; null (with a test failure) when the simulator does not start.
+    std::unique_ptr<sim::testing::PlcsimProcess> OpenWithDemoPlc();
 
     ShellFixture f;
     QStringList shown;
