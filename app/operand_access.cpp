@@ -172,4 +172,15 @@ int ReadS7String(const S7Table& s7, ConnectionRecord& record, const std::string&
     return ReadS7String(S7OperandWords(s7, record), operand, text);
 }
 
+void ClearTriggerRequests(const OperandWords& words, const CElement& e) {
+    if (EffectiveIntervalKind(e) != IntervalKind::PlcTrigger) {
+        return;
+    }
+    for (const std::string* bit : {&e.backupBit, &e.restoreBit}) {
+        if (!bit->empty()) {
+            WriteOperandBit(words, *bit, 0);
+        }
+    }
+}
+
 }  // namespace vaultra::app

@@ -10,6 +10,7 @@
 #include <vaultra/records.h>
 
 #include "app/driver_binding.h"
+#include "app/element.h"
 #include "app/operand.h"
 
 namespace vaultra::app {
@@ -33,6 +34,10 @@ int ReadOperandBit(const OperandWords& words, const std::string& operand, int& v
 int WriteOperandBit(const OperandWords& words, const std::string& operand, int value);
 // The S7 string at "DBn.DBBb": at most 254 characters.
 int ReadS7String(const OperandWords& words, const std::string& operand, std::string& text);
+
+// A restore the PLC asked for acknowledges both of the entry's requests once the whole program is in:
+// clears its backup and restore bits (those it names). Nothing for an entry without the PLC trigger.
+void ClearTriggerRequests(const OperandWords& words, const CElement& e);
 
 // The same on an S7 connection.
 int ReadOperandBit(const S7Table& s7, ConnectionRecord& record, const std::string& operand, int& value);

@@ -1,5 +1,7 @@
 #include "app/plc_trigger.h"
 
+#include <utility>
+
 #include "app/engine_texts.h"
 #include "app/operand_access.h"
 #include "app/procedure_support.h"
@@ -7,15 +9,12 @@
 
 namespace vaultra::app {
 
-PlcTrigger::PlcTrigger(DriverBinding& drivers, Station& station, FrontEnd& ui, S7Backup& backup,
-                       S7Restore& restore, S5Backup& s5Backup, S5Restore& s5Restore)
+PlcTrigger::PlcTrigger(DriverBinding& drivers, Station& station, FrontEnd& ui, Run runBackup, Run runRestore)
     : drivers_(drivers),
       station_(station),
       ui_(ui),
-      backup_(backup),
-      restore_(restore),
-      s5Backup_(s5Backup),
-      s5Restore_(s5Restore) {}
+      runBackup_(std::move(runBackup)),
+      runRestore_(std::move(runRestore)) {}
 
 // Both families address the request operands alike; an S5 poll is closed with the S5 close and its quiet
 // time, so the run it starts connects no earlier than a PLC allows.
@@ -45,23 +44,15 @@ PlcTrigger::Poll PlcTrigger::ReadRequests(CElement& e) {
     return poll;
 }
 
-// The procedures refuse a suffix that is not a plain file-name fragment before touching the PLC.
-int PlcTrigger::RunBackup(CElement& e, const std::string& fileSuffix) {
-    return IsS7Entry(e) ? backup_.Run(e, fileSuffix) : s5Backup_.Run(e, fileSuffix);
-}
-
-int PlcTrigger::RunRestore(CElement& e, const std::string& fileSuffix) {
-    return IsS7Entry(e) ? restore_.Run(e, fileSuffix) : s5Restore_.Run(e, fileSuffix);
-}
-
 int PlcTrigger::Check(CElement& e) {
     Poll poll = ReadRequests(e);
     int result = poll.result;
     if (result != 0 && poll.backupRequest != poll.restoreRequest) {
+        // The procedures refuse a suffix that is not a plain file-name fragment before touching the PLC.
         if (poll.backupRequest != 0) {
-            result = runBackup ? runBackup(e, poll.fileSuffix) : RunBackup(e, poll.fileSuffix);
+            result = runBackup_(e, poll.fileSuffix);
         } else if (station_.settings.noWriteBack == 0) {
-            result = runRestore ? runRestore(e, poll.fileSuffix) : RunRestore(e, poll.fileSuffix);
+            result = runRestore_(e, poll.fileSuffix);
         } else {
             ui_.StatusText(Format(Tr(texts::kTriggerRestoreSwitchedOff), e.name.c_str()));
         }

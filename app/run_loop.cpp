@@ -42,14 +42,15 @@ Engine::Engine(Station& station, FrontEnd& ui, WallClock& clock, DriverBinding& 
       s7Restore_(drivers, station, ui),
       s5Backup_(drivers, station, ui),
       s5Restore_(drivers, station, ui),
-      trigger_(drivers, station, ui, s7Backup_, s7Restore_, s5Backup_, s5Restore_),
+      // A run the PLC asked for is reported like a scheduled one.
+      trigger_(
+          drivers, station, ui,
+          [this](CElement& e, const std::string& suffix) { return BackupEntry(e, suffix); },
+          [this](CElement& e, const std::string& suffix) { return RestoreEntry(e, suffix); }),
       commands_(drivers, station, ui) {
     s7Backup_.writeOperandBit = [&drivers](ConnectionRecord& record, const std::string& operand, int value) {
         return WriteOperandBit(drivers.S7(), record, operand, value);
     };
-    // A run the PLC asked for is reported like a scheduled one.
-    trigger_.runBackup = [this](CElement& e, const std::string& suffix) { return BackupEntry(e, suffix); };
-    trigger_.runRestore = [this](CElement& e, const std::string& suffix) { return RestoreEntry(e, suffix); };
 }
 
 int Engine::BackupEntry(CElement& e, const std::string& fileSuffix) {

@@ -59,7 +59,6 @@ public:
 private:
     int Fail(const std::string& text);
     bool ReadFile(const std::string& fileSuffix);
-    void ClearRequestBits();
     bool WriteType(int type);
     // false when the restore must stop (the stop text is shown).
     bool WriteBlock(const StoredS5Block& block, int type);
@@ -194,22 +193,9 @@ int S5RestoreRun::Finish(OpenS5Connection& connection) {
         return Fail(
             Format(Tr(texts::kS5BlocksNotWritten), e_.name.c_str(), p_.refused_.size(), names.c_str()));
     }
-    ClearRequestBits();
+    ClearTriggerRequests(S5OperandWords(p_.drivers_.S5(), record_), e_);
     connection.Close();
     return Succeed(ui_, e_, Tr(texts::kPlcWritten));
-}
-
-// A triggered restore acknowledges both requests once the whole program is in the PLC.
-void S5RestoreRun::ClearRequestBits() {
-    if (EffectiveIntervalKind(e_) != IntervalKind::PlcTrigger) {
-        return;
-    }
-    const OperandWords words = S5OperandWords(p_.drivers_.S5(), record_);
-    for (const std::string* bit : {&e_.backupBit, &e_.restoreBit}) {
-        if (!bit->empty()) {
-            WriteOperandBit(words, *bit, 0);
-        }
-    }
 }
 
 int S5RestoreRun::Execute(const std::string& fileSuffix) {

@@ -94,7 +94,6 @@ private:
     // false when the restore must stop (the stop text is shown).
     bool WriteBlock(s7project::BlockImage& image, const TypeEntry& type, uint16_t number);
     bool Refused(const TypeEntry& type, uint16_t number);
-    void ClearRequestBits();
 
     S7Restore& p_;
     FrontEnd& ui_;
@@ -223,17 +222,6 @@ bool RestoreRun::WriteBlocks() {
     return true;
 }
 
-void RestoreRun::ClearRequestBits() {
-    if (EffectiveIntervalKind(e_) != IntervalKind::PlcTrigger) {
-        return;
-    }
-    for (const std::string* bit : {&e_.backupBit, &e_.restoreBit}) {
-        if (!bit->empty()) {
-            WriteOperandBit(p_.drivers_.S7(), record_, *bit, 0);
-        }
-    }
-}
-
 int RestoreRun::Execute(const std::string& fileSuffix) {
     ProgressScope progress(ui_);
     p_.refused_.clear();
@@ -260,7 +248,7 @@ int RestoreRun::Execute(const std::string& fileSuffix) {
         return Fail({});
     }
     ui_.SetProgress(90);
-    ClearRequestBits();
+    ClearTriggerRequests(S7OperandWords(p_.drivers_.S7(), record_), e_);
     connection.Close();
     ui_.SetProgress(100);
     MarkSucceeded(e_);

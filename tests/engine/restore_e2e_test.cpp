@@ -297,12 +297,12 @@ protected:
         s.entry.backupBit = "M10.0";
         s.entry.restoreBit = "DB5.DBX2.1";
         s.entry.nameOperand = "DB5.DBB4";
-        trigger = std::make_unique<PlcTrigger>(*s.drivers, s.station, s.ui, *s.backup, *s.restore, s5Backup,
-                                               s5Restore);
+        trigger = std::make_unique<PlcTrigger>(
+            *s.drivers, s.station, s.ui,
+            [this](CElement& e, const std::string& suffix) { return s.backup->Run(e, suffix); },
+            [this](CElement& e, const std::string& suffix) { return s.restore->Run(e, suffix); });
     }
     Station7 s;
-    S5Backup s5Backup{*s.drivers, s.station, s.ui};
-    S5Restore s5Restore{*s.drivers, s.station, s.ui};
     std::unique_ptr<PlcTrigger> trigger;
 };
 

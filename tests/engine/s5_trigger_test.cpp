@@ -10,8 +10,6 @@
 #include "app/run_loop.h"
 #include "app/s5_backup.h"
 #include "app/s5_restore.h"
-#include "app/s7_backup.h"
-#include "app/s7_restore.h"
 #include "tests/engine/s5_test_support.h"
 
 namespace vaultra::app {
@@ -29,6 +27,14 @@ constexpr const char* kNameOperand = "DB100.DBB4";
 
 std::size_t IndexOf(const std::vector<std::string>& texts, const std::string& text) {
     return static_cast<std::size_t>(std::find(texts.begin(), texts.end(), text) - texts.begin());
+}
+
+// The trigger over the bare S5 procedures (the engine passes its reporting runs instead).
+PlcTrigger TriggerOver(S5Station& s, S5Backup& backup, S5Restore& restore) {
+    return PlcTrigger(
+        *s.drivers, s.station, s.ui,
+        [&backup](CElement& e, const std::string& suffix) { return backup.Run(e, suffix); },
+        [&restore](CElement& e, const std::string& suffix) { return restore.Run(e, suffix); });
 }
 
 class S5TriggerE2E : public ::testing::TestWithParam<Interface> {
@@ -59,11 +65,9 @@ protected:
     fs::path Suffixed() const { return s.dir.path() / "PRESSE_A12.S5D"; }
 
     S5Station s;
-    S7Backup s7Backup{*s.drivers, s.station, s.ui};
-    S7Restore s7Restore{*s.drivers, s.station, s.ui};
     S5Backup backup{*s.drivers, s.station, s.ui};
     S5Restore restore{*s.drivers, s.station, s.ui};
-    PlcTrigger trigger{*s.drivers, s.station, s.ui, s7Backup, s7Restore, backup, restore};
+    PlcTrigger trigger = TriggerOver(s, backup, restore);
 };
 
 TEST_P(S5TriggerE2E, BackupRequestWritesTheSuffixedFileAndIsAcknowledged) {
@@ -151,11 +155,9 @@ TEST(S5TriggerH1, PollFailsWithTheInterfaceTextWithoutADriverCall) {
     S5Station s({"h1", flag::kS5H1, {8, 0, 6, 1, 2, 3}});
     s.entry.flags = static_cast<uint16_t>(flag::kS5H1 | static_cast<uint16_t>(IntervalKind::PlcTrigger));
     s.entry.backupBit = kBackupBit;
-    S7Backup s7Backup(*s.drivers, s.station, s.ui);
-    S7Restore s7Restore(*s.drivers, s.station, s.ui);
     S5Backup backup(*s.drivers, s.station, s.ui);
     S5Restore restore(*s.drivers, s.station, s.ui);
-    PlcTrigger trigger(*s.drivers, s.station, s.ui, s7Backup, s7Restore, backup, restore);
+    PlcTrigger trigger = TriggerOver(s, backup, restore);
     EXPECT_EQ(trigger.Check(s.entry), 0);
     EXPECT_TRUE(s.entry.Has(flag::kLastFailed));
     EXPECT_TRUE(s.ui.SawStatus("Presse: Die Schnittstelle S5 H1-Bus ist in dieser Station nicht verfügbar."));
