@@ -58,10 +58,9 @@ Bytes EmptyDataBlock(std::uint16_t number, std::size_t bytes) {
 }  // namespace
 
 std::optional<std::string> ApplyBitPreset(Plc& plc, const std::string& preset) {
-    const auto equals = preset.find('=');
-    const std::string value = equals == std::string::npos ? "" : preset.substr(equals + 1);
-    const auto address = ParseBit(preset.substr(0, equals));
-    if (!address || (value != "0" && value != "1")) {
+    const auto split = SplitPreset(preset);
+    const auto address = split ? ParseBit(split->operand) : std::nullopt;
+    if (!address || (split->value != "0" && split->value != "1")) {
         return "--set " + preset + ": expected OPERAND=0|1, e.g. M10.0=1 or DB5.DBX2.1=1";
     }
     const auto current = plc.Read(address->area, address->db, address->byte, 1);
@@ -70,7 +69,8 @@ std::optional<std::string> ApplyBitPreset(Plc& plc, const std::string& preset) {
     }
     std::uint8_t byte = (*current)[0];
     const auto mask = static_cast<std::uint8_t>(1u << address->bit);
-    byte = value == "1" ? static_cast<std::uint8_t>(byte | mask) : static_cast<std::uint8_t>(byte & ~mask);
+    byte = split->value == "1" ? static_cast<std::uint8_t>(byte | mask)
+                               : static_cast<std::uint8_t>(byte & ~mask);
     plc.Write(address->area, address->db, address->byte, Bytes{byte});
     return std::nullopt;
 }
